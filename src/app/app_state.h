@@ -8,26 +8,26 @@ struct ModelParams;
 // Allocated once by main and never freed. Every scale and drawing-area handler
 // receives it as its user data.
 struct AppState {
-  ModelParams *model;        // built by the drawing area's realize handler
-  GtkWidget *main_window;    // the top-level window
-  GtkWidget *drawing_area;   // the OpenGL drawing area, once created
-  gint gl_initialized;       // 1 once realize has set up GL and built the model
-  gint width;                // drawing-area size from the last configure event
-  gint height;               // (never 0: a zero height is stored as 1)
-  double aspect;             // width / height, for the perspective projection
-  GtkWidget *alt_scale;      // altitude
-  GtkWidget *az_scale;       // azimuth
-  GtkWidget *ha_scale;       // hour angle
-  GtkWidget *dec_scale;      // declination
-  GtkWidget *frot_scale;     // field rotation
-  GtkWidget *a1_scale;       // mount axis 1
-  GtkWidget *a2_scale;       // mount axis 2
-  GtkWidget *a3_scale;       // mount axis 3
-  GtkWidget *lat_scale;      // latitude
-  GtkWidget *calt_scale;     // camera altitude
-  GtkWidget *caz_scale;      // camera azimuth
-  gint updating;             // re-entrancy guard of the synchronisation handlers
-  double min_altitude;       // lowest telescope altitude allowed, degrees (1.0)
+  ModelParams *model;       // built by the drawing area's realize handler
+  GtkWidget *main_window;   // the top-level window
+  GtkWidget *drawing_area;  // the OpenGL drawing area, once created
+  gint gl_initialized;      // 1 once realize has set up GL and built the model
+  gint width;               // drawing-area size from the last configure event
+  gint height;              // (never 0: a zero height is stored as 1)
+  double aspect;            // width / height, for the perspective projection
+  GtkWidget *alt_scale;     // altitude
+  GtkWidget *az_scale;      // azimuth
+  GtkWidget *ha_scale;      // hour angle
+  GtkWidget *dec_scale;     // declination
+  GtkWidget *frot_scale;    // field rotation
+  GtkWidget *a1_scale;      // mount axis 1
+  GtkWidget *a2_scale;      // mount axis 2
+  GtkWidget *a3_scale;      // mount axis 3
+  GtkWidget *lat_scale;     // latitude
+  GtkWidget *calt_scale;    // camera altitude
+  GtkWidget *caz_scale;     // camera azimuth
+  gint updating;            // re-entrancy guard of the synchronisation handlers
+  double min_altitude;      // lowest telescope altitude allowed, degrees (1.0)
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

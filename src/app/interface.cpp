@@ -1,0 +1,302 @@
+// Builders of the main window and the two Help dialogs.
+#include "app/interface.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include "app/callbacks.h"
+
+namespace {
+
+// Registers widget on its top-level window under name, holding a reference
+// that is dropped when the window is destroyed.
+void hookup_object(GtkWidget *component, GtkWidget *widget, const char *name) {
+  g_object_set_data_full(G_OBJECT(component), name, g_object_ref(widget), g_object_unref);
+}
+
+// Registers widget under name without a reference: the window itself and the
+// parts a dialog owns outright.
+void hookup_object_no_ref(GtkWidget *component, GtkWidget *widget, const char *name) {
+  g_object_set_data(G_OBJECT(component), name, widget);
+}
+
+struct ScaleRow {
+  const char *name;
+  guint row;
+};
+
+// The eleven scales in the order they are created and registered.
+constexpr ScaleRow kScaleRows[] = {
+    {"alt_scale", 0},  {"az_scale", 1},    {"ha_scale", 3},   {"dec_scale", 4},
+    {"frot_scale", 6}, {"a1_scale", 8},    {"a2_scale", 9},   {"a3_scale", 10},
+    {"lat_scale", 12}, {"calt_scale", 14}, {"caz_scale", 15},
+};
+
+struct LabelRow {
+  const char *name;
+  const char *text;
+  guint row;
+};
+
+// The labels in the order they are created and registered.
+constexpr LabelRow kLabelRows[] = {
+    {"label2", "Altitude", 0},
+    {"label3", "Azimuth", 1},
+    {"label4", "Hour Angle", 3},
+    {"label5", "Declination", 4},
+    {"label7", "a1", 8},
+    {"label8", "a2", 9},
+    {"label9", "a3", 10},
+    {"label10", "Latitude", 12},
+    {"label11", "Camera Alt", 14},
+    {"label12", "Camera Az", 15},
+    {"label6", "Field Rotation", 6},
+};
+
+// Rows of the separators that divide the scales into groups.
+constexpr guint kSeparatorRows[] = {2, 5, 7, 11, 13};
+
+constexpr guint kTableRows = 16;
+constexpr gint kScaleColumnWidth = 260;
+
+// Width and height of the help dialog, in pixels.
+constexpr gint kHelpWidth = 426;
+constexpr gint kHelpHeight = 550;
+
+// A dialog's OK button: stock "gtk-ok", OK response, may become the default.
+GtkWidget *add_ok_button(GtkWidget *dialog, GCallback on_clicked) {
+  GtkWidget *button = gtk_button_new_from_stock("gtk-ok");
+  gtk_widget_show(button);
+  gtk_dialog_add_action_widget(GTK_DIALOG(dialog), button, GTK_RESPONSE_OK);
+  GTK_WIDGET_SET_FLAGS(button, GTK_CAN_DEFAULT);
+  g_signal_connect(button, "clicked", on_clicked, nullptr);
+  return button;
+}
+
+}  // namespace
+
+const char *const kHelpText =
+    "Velmorant Simulator Help\n"
+    "\n"
+    "This program simulates the motion of a telescope mount with three axes: a "
+    "platform that turns about the vertical, a horseshoe that tilts in two rockers "
+    "on the platform, and a tube that swings inside the horseshoe. Credit for the "
+    "mount's design and for the closed-form pointing equations that relate its "
+    "axes to the sky belongs to their authors; this program lets you watch every "
+    "coordinate system at once. Moving any of the coordinate sliders moves the "
+    "telescope, as the following paragraphs describe.\n"
+    "\n"
+    "a1, a2 and a3 drive the mount's three axes directly: a1 swings the tube in "
+    "the horseshoe, a2 tilts the horseshoe and a3 turns the platform. When one of "
+    "them changes, the telescope moves and all the other coordinates are updated "
+    "to the new position.\n"
+    "\n"
+    "Field Rotation shows how the telescope's field of view is turned, compared "
+    "with that of an equatorially mounted telescope pointing at the same place, "
+    "measured clockwise when looking from the telescope towards the sky. When you "
+    "change it, a1, a2 and a3 change so that the telescope keeps pointing at the "
+    "same place: altitude, azimuth, hour angle and declination stay constant.\n"
+    "\n"
+    "Hour Angle and Declination place the telescope in the local equatorial "
+    "system. When you change them, a1, a2 and a3 are adjusted to reach the new "
+    "position while the field rotation is kept constant.\n"
+    "\n"
+    "Altitude and Azimuth place the telescope in the horizontal (altazimuth) "
+    "system; azimuth is 0 degrees at north and increases towards east. a1, a2 and "
+    "a3 are adjusted while the field rotation is kept constant, except that when a "
+    "change of altitude carries the telescope through the celestial pole, 180 "
+    "degrees are added to the field rotation to account for the flip of the "
+    "mount.\n"
+    "\n"
+    "Latitude sets the observer's latitude without moving the telescope. It "
+    "changes the conversion to and from local equatorial coordinates, so "
+    "altitude, azimuth, a1, a2 and a3 stay as they are while hour angle, "
+    "declination and field rotation change.\n"
+    "\n"
+    "Camera Alt and Camera Az place your viewpoint. Camera altitude runs from -90 "
+    "(below the telescope, looking up) through 0 (level) to +90 (above the "
+    "telescope, looking down). Camera azimuth runs from 0 to 360 and gives the "
+    "camera's position around the telescope: at 0 the camera stands north looking "
+    "south at the telescope, at 90 east looking west, at 180 south looking north, "
+    "and at 270 west looking east.\n";
+
+GtkWidget *create_main_window(void) {
+  GtkAccelGroup *accel_group = gtk_accel_group_new();
+
+  GtkWidget *main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(main_window), "Velmorant Mount Simulation");
+
+  GtkWidget *vbox1 = gtk_vbox_new(FALSE, 12);
+  gtk_widget_show(vbox1);
+  gtk_container_add(GTK_CONTAINER(main_window), vbox1);
+
+  GtkWidget *menubar1 = gtk_menu_bar_new();
+  gtk_widget_show(menubar1);
+  gtk_box_pack_start(GTK_BOX(vbox1), menubar1, FALSE, FALSE, 0);
+
+  GtkWidget *menuitem4 = gtk_menu_item_new_with_mnemonic("_File");
+  gtk_widget_show(menuitem4);
+  gtk_container_add(GTK_CONTAINER(menubar1), menuitem4);
+
+  GtkWidget *menuitem4_menu = gtk_menu_new();
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(menuitem4), menuitem4_menu);
+
+  GtkWidget *menu_quit = gtk_image_menu_item_new_from_stock("gtk-quit", accel_group);
+  gtk_widget_show(menu_quit);
+  gtk_container_add(GTK_CONTAINER(menuitem4_menu), menu_quit);
+
+  GtkWidget *menuitem7 = gtk_image_menu_item_new_from_stock("gtk-help", accel_group);
+  gtk_widget_show(menuitem7);
+  gtk_container_add(GTK_CONTAINER(menubar1), menuitem7);
+
+  GtkWidget *menuitem7_menu = gtk_menu_new();
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(menuitem7), menuitem7_menu);
+
+  GtkWidget *contents = gtk_menu_item_new_with_mnemonic("_Contents");
+  gtk_widget_show(contents);
+  gtk_container_add(GTK_CONTAINER(menuitem7_menu), contents);
+  gtk_widget_add_accelerator(contents, "activate", accel_group, GDK_F1, GdkModifierType(0),
+                             GTK_ACCEL_VISIBLE);
+
+  GtkWidget *menu_about = gtk_menu_item_new_with_mnemonic("_About");
+  gtk_widget_show(menu_about);
+  gtk_container_add(GTK_CONTAINER(menuitem7_menu), menu_about);
+
+  GtkWidget *mainhbox = gtk_hbox_new(FALSE, 12);
+  gtk_widget_show(mainhbox);
+  gtk_box_pack_start(GTK_BOX(vbox1), mainhbox, TRUE, TRUE, 0);
+  gtk_container_set_border_width(GTK_CONTAINER(mainhbox), 6);
+
+  GtkWidget *table2 = gtk_table_new(kTableRows, 2, FALSE);
+  gtk_widget_show(table2);
+  gtk_box_pack_start(GTK_BOX(mainhbox), table2, TRUE, TRUE, 0);
+
+  GtkWidget *separators[G_N_ELEMENTS(kSeparatorRows)];
+  for (gsize i = 0; i < G_N_ELEMENTS(kSeparatorRows); i++) {
+    const guint row = kSeparatorRows[i];
+    separators[i] = gtk_hseparator_new();
+    gtk_widget_show(separators[i]);
+    gtk_table_attach(GTK_TABLE(table2), separators[i], 0, 2, row, row + 1, GTK_FILL,
+                     GtkAttachOptions(GTK_EXPAND | GTK_FILL), 0, 0);
+  }
+
+  GtkWidget *scales[G_N_ELEMENTS(kScaleRows)];
+  for (gsize i = 0; i < G_N_ELEMENTS(kScaleRows); i++) {
+    const guint row = kScaleRows[i].row;
+    scales[i] = gtk_hscale_new(GTK_ADJUSTMENT(gtk_adjustment_new(0, 0, 0, 0, 0, 0)));
+    gtk_widget_show(scales[i]);
+    gtk_table_attach(GTK_TABLE(table2), scales[i], 1, 2, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
+    if (i == 0) gtk_widget_set_size_request(scales[i], kScaleColumnWidth, -1);
+  }
+
+  GtkWidget *labels[G_N_ELEMENTS(kLabelRows)];
+  for (gsize i = 0; i < G_N_ELEMENTS(kLabelRows); i++) {
+    const guint row = kLabelRows[i].row;
+    labels[i] = gtk_label_new(kLabelRows[i].text);
+    gtk_widget_show(labels[i]);
+    gtk_table_attach(GTK_TABLE(table2), labels[i], 0, 1, row, row + 1, GTK_FILL,
+                     GtkAttachOptions(0), 12, 0);
+    gtk_misc_set_alignment(GTK_MISC(labels[i]), 0, 0.5);
+  }
+
+  GtkWidget *statusbar1 = gtk_statusbar_new();
+  gtk_widget_show(statusbar1);
+  gtk_box_pack_start(GTK_BOX(vbox1), statusbar1, FALSE, FALSE, 0);
+
+  g_signal_connect(menu_quit, "activate", G_CALLBACK(on_menu_quit_activate), nullptr);
+  g_signal_connect(contents, "activate", G_CALLBACK(on_menu_contents_activate), nullptr);
+  g_signal_connect(menu_about, "activate", G_CALLBACK(on_menu_about_activate), nullptr);
+
+  hookup_object_no_ref(main_window, main_window, "main_window");
+  hookup_object(main_window, vbox1, "vbox1");
+  hookup_object(main_window, menubar1, "menubar1");
+  hookup_object(main_window, menuitem4, "menuitem4");
+  hookup_object(main_window, menuitem4_menu, "menuitem4_menu");
+  hookup_object(main_window, menu_quit, "menu_quit");
+  hookup_object(main_window, menuitem7, "menuitem7");
+  hookup_object(main_window, menuitem7_menu, "menuitem7_menu");
+  hookup_object(main_window, contents, "contents");
+  hookup_object(main_window, menu_about, "menu_about");
+  hookup_object(main_window, mainhbox, "mainhbox");
+  hookup_object(main_window, table2, "table2");
+  for (gsize i = 0; i < G_N_ELEMENTS(kSeparatorRows); i++) {
+    gchar *name = g_strdup_printf("hseparator%u", guint(i + 1));
+    hookup_object(main_window, separators[i], name);
+    g_free(name);
+  }
+  for (gsize i = 0; i < G_N_ELEMENTS(kScaleRows); i++) {
+    hookup_object(main_window, scales[i], kScaleRows[i].name);
+  }
+  for (gsize i = 0; i < G_N_ELEMENTS(kLabelRows); i++) {
+    hookup_object(main_window, labels[i], kLabelRows[i].name);
+  }
+  hookup_object(main_window, statusbar1, "statusbar1");
+
+  gtk_window_add_accel_group(GTK_WINDOW(main_window), accel_group);
+  return main_window;
+}
+
+GtkWidget *create_about_dialog(void) {
+  GtkWidget *about_dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(about_dialog), "fill in dynamically");
+
+  GtkWidget *dialog_vbox1 = GTK_DIALOG(about_dialog)->vbox;
+  gtk_widget_show(dialog_vbox1);
+
+  GtkWidget *about_label = gtk_label_new("fill in dynamically");
+  gtk_widget_show(about_label);
+  gtk_box_pack_start(GTK_BOX(dialog_vbox1), about_label, FALSE, FALSE, 0);
+  gtk_label_set_justify(GTK_LABEL(about_label), GTK_JUSTIFY_CENTER);
+  gtk_misc_set_padding(GTK_MISC(about_label), 10, 20);
+
+  GtkWidget *dialog_action_area1 = GTK_DIALOG(about_dialog)->action_area;
+  gtk_widget_show(dialog_action_area1);
+  gtk_button_box_set_layout(GTK_BUTTON_BOX(dialog_action_area1), GTK_BUTTONBOX_END);
+
+  GtkWidget *about_ok_button = add_ok_button(about_dialog, G_CALLBACK(on_about_ok_button_clicked));
+
+  hookup_object_no_ref(about_dialog, about_dialog, "about_dialog");
+  hookup_object_no_ref(about_dialog, dialog_vbox1, "dialog_vbox1");
+  hookup_object(about_dialog, about_label, "about_label");
+  hookup_object_no_ref(about_dialog, dialog_action_area1, "dialog_action_area1");
+  hookup_object(about_dialog, about_ok_button, "about_ok_button");
+  return about_dialog;
+}
+
+GtkWidget *create_help_dialog(void) {
+  GtkWidget *help_dialog = gtk_dialog_new();
+  gtk_widget_set_size_request(help_dialog, kHelpWidth, kHelpHeight);
+  gtk_window_set_title(GTK_WINDOW(help_dialog), "Velmorant Simulator Help");
+
+  GtkWidget *dialog_vbox2 = GTK_DIALOG(help_dialog)->vbox;
+  gtk_widget_show(dialog_vbox2);
+
+  GtkWidget *scrolledwindow1 = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_widget_show(scrolledwindow1);
+  gtk_box_pack_start(GTK_BOX(dialog_vbox2), scrolledwindow1, TRUE, TRUE, 0);
+  gtk_container_set_border_width(GTK_CONTAINER(scrolledwindow1), 6);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolledwindow1), GTK_POLICY_AUTOMATIC,
+                                 GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolledwindow1), GTK_SHADOW_ETCHED_IN);
+
+  GtkWidget *textview1 = gtk_text_view_new();
+  gtk_widget_show(textview1);
+  gtk_container_add(GTK_CONTAINER(scrolledwindow1), textview1);
+  gtk_text_view_set_editable(GTK_TEXT_VIEW(textview1), FALSE);
+  gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(textview1), GTK_WRAP_WORD);
+  gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(textview1), FALSE);
+  gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(textview1)), kHelpText, -1);
+
+  GtkWidget *dialog_action_area2 = GTK_DIALOG(help_dialog)->action_area;
+  gtk_widget_show(dialog_action_area2);
+  gtk_button_box_set_layout(GTK_BUTTON_BOX(dialog_action_area2), GTK_BUTTONBOX_END);
+
+  GtkWidget *help_ok_button = add_ok_button(help_dialog, G_CALLBACK(on_help_ok_button_clicked));
+
+  hookup_object_no_ref(help_dialog, help_dialog, "help_dialog");
+  hookup_object_no_ref(help_dialog, dialog_vbox2, "dialog_vbox2");
+  hookup_object(help_dialog, scrolledwindow1, "scrolledwindow1");
+  hookup_object(help_dialog, textview1, "textview1");
+  hookup_object_no_ref(help_dialog, dialog_action_area2, "dialog_action_area2");
+  hookup_object(help_dialog, help_ok_button, "help_ok_button");
+  return help_dialog;
+}

@@ -1,1 +1,35 @@
-int main() { return 0; }
+// Program entry: builds the window, hands the shared state to the control panel
+// and the OpenGL view, and runs the main loop.
+#include <gtk/gtk.h>
+#include <gtk/gtkgl.h>
+
+#include "app/app_state.h"
+#include "app/callbacks.h"
+#include "app/interface.h"
+#include "app/support.h"
+
+int main(int argc, char *argv[]) {
+  gtk_set_locale();
+  gtk_init(&argc, &argv);
+
+  // Registered for completeness of the pixmap support; nothing is loaded from it.
+  add_pixmap_directory("C:/velmorant/pixmaps");
+
+  gtk_gl_init(&argc, &argv);
+
+  // Zero-filled so that no field holds garbage before its writer runs. Lives
+  // until the process ends.
+  AppState *state = g_new0(AppState, 1);
+  state->gl_initialized = 0;
+  state->updating = 0;
+  state->min_altitude = kMinAltitudeDegrees;
+
+  state->main_window = create_main_window();
+  gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
+  g_signal_connect(state->main_window, "delete_event", G_CALLBACK(delete_event), nullptr);
+  g_signal_connect(state->main_window, "destroy", G_CALLBACK(destroy), nullptr);
+
+  gtk_widget_show(state->main_window);
+  gtk_main();
+  return 0;
+}
