@@ -1,0 +1,119 @@
+// The real program, started as a process on the test's X server: both quit
+// paths end it with status 0, and unknown arguments do not stop it starting.
+#include <gtest/gtest.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr auto kTimeout = std::chrono::seconds(20);
+
+// Output of a shell command, trailing newline removed.
+std::string run(const std::string &command) {
+  std::string out;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  pclose(pipe);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// The program as a child process; killed if a test leaves it running.
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args) {
+    args.insert(args.begin(), VELMORANT_PROGRAM);
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char *> argv;
+      for (auto &a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Program() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  // The X id of the main window once it is mapped, or "" after the timeout.
+  std::string main_window() const {
+    return run("timeout 20 xdotool search --sync --onlyvisible --pid " + std::to_string(pid_) +
+               " --name '^Velmorant Mount Simulation$' 2>/dev/null | head -n 1");
+  }
+
+  // Waits for the program to end; its exit status, or -1 on timeout or a signal.
+  int wait_for_exit() {
+    const auto deadline = std::chrono::steady_clock::now() + kTimeout;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Asks a window to close as a window manager's close button does.
+void send_delete_window(const std::string &window_id) {
+  Display *display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = std::strtoul(window_id.c_str(), nullptr, 10);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+TEST(ProgramProcess, FileQuitEndsWithStatusZero) {
+  Program program({});
+  const std::string window = program.main_window();
+  ASSERT_FALSE(window.empty()) << "the main window never appeared";
+  run("xdotool windowfocus --sync " + window + " key --clearmodifiers alt+f");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  run("xdotool key --clearmodifiers Return");  // Quit is the File menu's only item
+  EXPECT_EQ(program.wait_for_exit(), 0);
+}
+
+TEST(ProgramProcess, ClosingTheMainWindowEndsWithStatusZero) {
+  Program program({});
+  const std::string window = program.main_window();
+  ASSERT_FALSE(window.empty()) << "the main window never appeared";
+  send_delete_window(window);
+  EXPECT_EQ(program.wait_for_exit(), 0);
+}
+
+TEST(ProgramProcess, UnknownArgumentsAreIgnored) {
+  Program program({"--no-such-option", "stray", "-z"});
+  const std::string window = program.main_window();
+  ASSERT_FALSE(window.empty()) << "the main window never appeared";
+  send_delete_window(window);
+  EXPECT_EQ(program.wait_for_exit(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Small helpers shared by the tests that drive real GTK widgets.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+// Lets pending redraws, resizes and dialogs happen before a test looks.
+inline void process_events() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// The top-level windows whose title is title.
+inline std::vector<GtkWidget *> windows_titled(const std::string &title) {
+  std::vector<GtkWidget *> found;
+  GList *toplevels = gtk_window_list_toplevels();
+  for (GList *l = toplevels; l; l = l->next) {
+    const char *t = gtk_window_get_title(GTK_WINDOW(l->data));
+    if (t && title == t) found.push_back(GTK_WIDGET(l->data));
+  }
+  g_list_free(toplevels);
+  return found;
+}
+
+// Destroys every window titled title, so that a test starts from none.
+inline void close_all(const std::string &title) {
+  for (GtkWidget *w : windows_titled(title)) gtk_widget_destroy(w);
+  process_events();
+}
