@@ -7,6 +7,7 @@
 #include "app/callbacks.h"
 #include "app/interface.h"
 #include "app/support.h"
+#include "controls/controls.h"
 
 int main(int argc, char *argv[]) {
   gtk_set_locale();
@@ -28,6 +29,7 @@ int main(int argc, char *argv[]) {
   gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
   g_signal_connect(state->main_window, "delete_event", G_CALLBACK(delete_event), nullptr);
   g_signal_connect(state->main_window, "destroy", G_CALLBACK(destroy), nullptr);
+  ctrl_init_scales(state);
 
   gtk_widget_show(state->main_window);
   gtk_main();

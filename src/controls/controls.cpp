@@ -1,0 +1,390 @@
+// The control panel: set-up of the eleven scales and the handlers that keep
+// them describing one position of the telescope.
+#include "controls/controls.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtk/gtkgl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/support.h"
+#include "geometry/coord.h"
+
+namespace {
+
+// Within this many degrees in altitude and in azimuth the tube counts as
+// pointing at the north celestial pole (just under one second of arc).
+constexpr double kPoleToleranceDeg = 0.00027;
+
+// A change of a3 larger than this (171 degrees, in radians) means that the
+// tube has passed through the pole.
+constexpr double kPoleCrossingJump = 2.9845130209103035;
+
+// Light 0 shines from this many degrees below the camera's altitude.
+constexpr double kLightLoweringDeg = 20.0;
+
+// How far, in degrees, a computed altitude may fall short of the limit by
+// rounding alone. A position accepted at exactly the limit comes back a few
+// 1e-14 degrees lower when it is recomputed through other coordinates (as
+// when only the latitude moves); refusing it then would restore the axes from
+// sky coordinates that no longer match them.
+constexpr double kAltitudeRoundingDeg = 1e-9;
+
+double deg_to_rad(double d) {
+  return d * kCoordPi / 180.0;
+}
+double rad_to_deg(double r) {
+  return r * 180.0 / kCoordPi;
+}
+
+double read_deg(GtkWidget *scale) {
+  return gtk_range_get_value(GTK_RANGE(scale));
+}
+double read_rad(GtkWidget *scale) {
+  return deg_to_rad(read_deg(scale));
+}
+void write_deg(GtkWidget *scale, double d) {
+  gtk_range_set_value(GTK_RANGE(scale), d);
+}
+void write_rad(GtkWidget *scale, double r) {
+  write_deg(scale, rad_to_deg(r));
+}
+
+// True when a computed altitude (radians) puts the tube below the limit.
+bool below_limit(const AppState *state, double alt) {
+  return state->min_altitude - kAltitudeRoundingDeg > rad_to_deg(alt);
+}
+
+// Shows a computed altitude (radians). One that rounding put a hair under the
+// limit is shown at the limit, so that the altitude scale never reads below
+// it: an azimuth move is refused whenever it does.
+void write_altitude(const AppState *state, double alt) {
+  write_deg(state->alt_scale, std::max(rad_to_deg(alt), state->min_altitude));
+}
+
+void write_axes(const AppState *state, double a1, double a2, double a3) {
+  write_rad(state->a1_scale, a1);
+  write_rad(state->a2_scale, a2);
+  write_rad(state->a3_scale, a3);
+}
+
+// Holds the re-entrancy guard for the length of one synchronisation. The
+// scale writes of a running synchronisation raise nested "value-changed"
+// emissions; their handlers find the guard taken and do nothing.
+class Synchronisation {
+ public:
+  explicit Synchronisation(AppState *state) : state_(state), owner_(state->updating == 0) {
+    if (owner_) state_->updating = 1;
+  }
+  ~Synchronisation() {
+    if (owner_) state_->updating = 0;
+  }
+  Synchronisation(const Synchronisation &) = delete;
+  Synchronisation &operator=(const Synchronisation &) = delete;
+
+  // False when another synchronisation is already running.
+  bool owner() const { return owner_; }
+
+ private:
+  AppState *state_;
+  bool owner_;
+};
+
+// Redraw request of the axes handler. Before the view exists there is nothing
+// to redraw; an unrealised widget ignores the request.
+void queue_redraw(const AppState *state) {
+  if (state->drawing_area) gtk_widget_queue_draw(state->drawing_area);
+}
+
+// Redraw request of the other handlers: invalidates the drawing area's whole
+// window. The rectangle is in the window's own coordinates, which start at 0, 0;
+// the allocation's origin is the window's place in its parent and is not used.
+void invalidate_view(const AppState *state) {
+  if (!state->drawing_area) return;
+  GdkWindow *window = gtk_widget_get_window(state->drawing_area);
+  if (!window) return;
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(state->drawing_area, &allocation);
+  GdkRectangle whole = {0, 0, allocation.width, allocation.height};
+  gdk_window_invalidate_rect(window, &whole, FALSE);
+}
+
+// Begins GL on a widget's drawable for the length of one handler's body and
+// always ends what it began.
+class GlScope {
+ public:
+  explicit GlScope(GtkWidget *widget)
+      : drawable_(gtk_widget_get_gl_drawable(widget)),
+        ok_(drawable_ && gdk_gl_drawable_gl_begin(drawable_, gtk_widget_get_gl_context(widget))) {}
+  ~GlScope() {
+    if (ok_) gdk_gl_drawable_gl_end(drawable_);
+  }
+  GlScope(const GlScope &) = delete;
+  GlScope &operator=(const GlScope &) = delete;
+
+  explicit operator bool() const { return ok_; }
+
+ private:
+  GdkGLDrawable *drawable_;
+  bool ok_;
+};
+
+// True when an azimuth in degrees points north: just above 0 or just below
+// 360, since both ends of the scale are north.
+bool azimuth_is_north(double az) {
+  return az < kPoleToleranceDeg || az > 360.0 - kPoleToleranceDeg;
+}
+
+}  // namespace
+
+void ctrl_init_scale(AppState *state, const gchar *name, double value, double lower, double upper,
+                     double step_increment, double page_increment, double page_size,
+                     GtkWidget **slot, GCallback handler) {
+  GtkWidget *widget = lookup_widget(state->main_window, name);
+  if (!widget || !GTK_IS_RANGE(widget)) {
+    // Every handler reads all the coordinate scales; without this one the
+    // first move would dereference a null pointer.
+    std::fprintf(stderr, "velmorant: the main window has no scale named \"%s\"\n", name);
+    std::exit(1);
+  }
+  *slot = widget;
+
+  // The fields are written directly so that neither "changed" nor
+  // "value-changed" is emitted: no handler runs during set-up, and the start-up
+  // values, which already agree with one another, need no reconciling.
+  GtkAdjustment *adj = gtk_range_get_adjustment(GTK_RANGE(widget));
+  adj->upper = upper;
+  adj->lower = lower;
+  adj->value = value;
+  adj->step_increment = step_increment;
+  adj->page_increment = page_increment;
+  adj->page_size = page_size;
+
+  g_signal_connect_data(widget, "value-changed", handler, state, nullptr,
+                        static_cast<GConnectFlags>(0));
+}
+
+void ctrl_init_scales(AppState *state) {
+  ctrl_init_scale(state, "alt_scale", 45, 0, 90, 1, 10, 0, &state->alt_scale,
+                  G_CALLBACK(ctrl_on_alt_adj_value_changed));
+  ctrl_init_scale(state, "az_scale", 180, 0, 360, 1, 10, 0, &state->az_scale,
+                  G_CALLBACK(ctrl_on_az_adj_value_changed));
+  ctrl_init_scale(state, "ha_scale", 0, -180, 180, 1, 10, 0, &state->ha_scale,
+                  G_CALLBACK(ctrl_on_ha_adj_value_changed));
+  ctrl_init_scale(state, "dec_scale", 0, -90, 90, 1, 10, 0, &state->dec_scale,
+                  G_CALLBACK(ctrl_on_dec_adj_value_changed));
+  ctrl_init_scale(state, "frot_scale", 0, 0, 360, 1, 10, 0, &state->frot_scale,
+                  G_CALLBACK(ctrl_on_frot_adj_value_changed));
+  ctrl_init_scale(state, "a1_scale", 45, 0, 180, 1, 10, 0, &state->a1_scale,
+                  G_CALLBACK(ctrl_on_a1_adj_value_changed));
+  ctrl_init_scale(state, "a2_scale", 0, -90, 90, 1, 10, 0, &state->a2_scale,
+                  G_CALLBACK(ctrl_on_a2_adj_value_changed));
+  ctrl_init_scale(state, "a3_scale", 180, 0, 360, 1, 10, 0, &state->a3_scale,
+                  G_CALLBACK(ctrl_on_a3_adj_value_changed));
+  ctrl_init_scale(state, "lat_scale", 45, -90, 90, 1, 10, 0, &state->lat_scale,
+                  G_CALLBACK(ctrl_on_lat_adj_value_changed));
+  ctrl_init_scale(state, "calt_scale", 0, -90, 90, 1, 10, 0, &state->calt_scale,
+                  G_CALLBACK(ctrl_on_calt_adj_value_changed));
+  ctrl_init_scale(state, "caz_scale", 180, 0, 360, 1, 10, 0, &state->caz_scale,
+                  G_CALLBACK(ctrl_on_caz_adj_value_changed));
+}
+
+void ctrl_on_alt_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_altaz_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_az_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_altaz_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_ha_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_eq_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_dec_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_eq_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_frot_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_frot_coord_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_a1_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_a2_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_a3_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_lat_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_calt_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_camera_coords_changed(static_cast<AppState *>(user_data));
+}
+void ctrl_on_caz_adj_value_changed(GtkRange *, gpointer user_data) {
+  ctrl_on_camera_coords_changed(static_cast<AppState *>(user_data));
+}
+
+void ctrl_on_a3_coords_changed(AppState *state) {
+  Synchronisation sync(state);
+  if (!sync.owner()) return;
+
+  const double a1 = read_rad(state->a1_scale);
+  const double a2 = read_rad(state->a2_scale);
+  const double a3 = read_rad(state->a3_scale);
+  const double lat = read_rad(state->lat_scale);
+  double az, alt;
+  coord_a3_to_altaz(&az, &alt, a1, a2, a3, lat);
+
+  if (below_limit(state, alt)) {
+    // The sky coordinates and the field rotation still describe the position
+    // before the move: put the axes back there.
+    double b1, b2, b3;
+    coord_eq_to_a3(&b1, &b2, &b3, read_rad(state->ha_scale), read_rad(state->dec_scale),
+                   read_rad(state->lat_scale), read_rad(state->frot_scale));
+    write_axes(state, b1, b2, b3);
+  } else {
+    double ha, dec, frot;
+    coord_a3_to_eq(&ha, &dec, a1, a2, a3, lat);
+    coord_a3_to_frot(&frot, a1, a2, a3, lat);
+    write_rad(state->ha_scale, ha);
+    write_rad(state->dec_scale, dec);
+    write_rad(state->az_scale, az);
+    write_altitude(state, alt);
+    write_rad(state->frot_scale, frot);
+  }
+  queue_redraw(state);
+}
+
+void ctrl_on_eq_coords_changed(AppState *state) {
+  Synchronisation sync(state);
+  if (!sync.owner()) return;
+
+  const double ha = read_rad(state->ha_scale);
+  const double dec = read_rad(state->dec_scale);
+  const double lat = read_rad(state->lat_scale);
+  double az, alt;
+  coord_eq_to_altaz(&az, &alt, ha, dec, lat);
+
+  if (below_limit(state, alt)) {
+    // The horizontal scales still show the position before the move.
+    double old_ha, old_dec;
+    coord_altaz_to_eq(&old_ha, &old_dec, read_rad(state->az_scale), read_rad(state->alt_scale),
+                      read_rad(state->lat_scale));
+    write_rad(state->ha_scale, old_ha);
+    write_rad(state->dec_scale, old_dec);
+  } else {
+    double a1, a2, a3;
+    coord_eq_to_a3(&a1, &a2, &a3, ha, dec, lat, read_rad(state->frot_scale));
+    write_rad(state->az_scale, az);
+    write_altitude(state, alt);
+    write_axes(state, a1, a2, a3);
+  }
+  invalidate_view(state);
+}
+
+void ctrl_on_altaz_coords_changed(AppState *state) {
+  Synchronisation sync(state);
+  if (!sync.owner()) return;
+
+  if (state->min_altitude > read_deg(state->alt_scale)) {
+    // The equatorial scales still describe the position before the move.
+    double old_az, old_alt;
+    coord_eq_to_altaz(&old_az, &old_alt, read_rad(state->ha_scale), read_rad(state->dec_scale),
+                      read_rad(state->lat_scale));
+    write_rad(state->az_scale, old_az);
+    write_altitude(state, old_alt);
+    invalidate_view(state);
+    return;
+  }
+
+  const double old_ha = read_rad(state->ha_scale);
+  const double old_a3 = read_rad(state->a3_scale);
+  const double az_deg = read_deg(state->az_scale);
+  const double alt_deg = read_deg(state->alt_scale);
+  const double lat_deg = read_deg(state->lat_scale);
+  const double lat = deg_to_rad(lat_deg);
+  double ha, dec;
+  coord_altaz_to_eq(&ha, &dec, deg_to_rad(az_deg), deg_to_rad(alt_deg), lat);
+
+  // At the north celestial pole the hour angle is undetermined and the previous
+  // one stays. The tube is put exactly on the pole: keeping the old hour angle
+  // for a position a fraction of an arc second away from it would make the sky
+  // coordinates and the axes point somewhere else than the altitude and azimuth
+  // shown. A pole below the altitude limit is out of reach and has no rule.
+  if (std::fabs(alt_deg - lat_deg) < kPoleToleranceDeg && azimuth_is_north(az_deg) &&
+      lat_deg >= state->min_altitude) {
+    write_deg(state->az_scale, az_deg > 180.0 ? 360.0 : 0.0);
+    write_deg(state->alt_scale, lat_deg);
+    ha = old_ha;
+    dec = 0.5 * kCoordPi;
+  }
+
+  double frot = read_rad(state->frot_scale);
+  double a1, a2, a3;
+  coord_eq_to_a3(&a1, &a2, &a3, ha, dec, lat, frot);
+
+  // Passing through the pole turns the field by 180 degrees and would swing a3
+  // round by about as much; turning the field rotation with it keeps the axes
+  // near where they were. The change of a3 is measured the short way round, so
+  // that a small step across the 0/360 seam is not taken for a pass through
+  // the pole.
+  if (std::fabs(std::remainder(a3 - old_a3, kCoordTwoPi)) > kPoleCrossingJump) {
+    frot = coord_wrap(frot + kCoordPi);
+    write_rad(state->frot_scale, frot);
+    coord_eq_to_a3(&a1, &a2, &a3, ha, dec, lat, frot);
+  }
+
+  write_rad(state->ha_scale, ha);
+  write_rad(state->dec_scale, dec);
+  write_axes(state, a1, a2, a3);
+  invalidate_view(state);
+}
+
+void ctrl_on_frot_coord_changed(AppState *state) {
+  Synchronisation sync(state);
+  if (!sync.owner()) return;
+
+  double a1, a2, a3;
+  coord_eq_to_a3(&a1, &a2, &a3, read_rad(state->ha_scale), read_rad(state->dec_scale),
+                 read_rad(state->lat_scale), read_rad(state->frot_scale));
+  write_axes(state, a1, a2, a3);
+  invalidate_view(state);
+}
+
+void ctrl_on_camera_coords_changed(AppState *state) {
+  // Until the view has set up GL, its configure handler places the camera from
+  // the scales when it first runs.
+  if (!state->gl_initialized) return;
+  {
+    GlScope gl(state->drawing_area);
+    if (!gl) return;
+
+    const double calt_deg = read_deg(state->calt_scale);
+    const double calt = deg_to_rad(calt_deg);
+    const double caz = read_rad(state->caz_scale);
+    double x, y, z;
+    coord_camera_altaz_to_xyz(&x, &y, &z, caz, calt);
+
+    // The viewing transform sits on the projection matrix, as the configure
+    // handler puts it, so that the modelview carries only the model's own
+    // transforms.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, state->aspect, 0.1, 100.0);
+    gluLookAt(x, y, z, 0, 0, 0, 0, 1, 0);
+    glMatrixMode(GL_MODELVIEW);
+
+    // A directional light given under the identity modelview is a world
+    // direction: from the camera's azimuth, somewhat below its altitude.
+    const double e = deg_to_rad(calt_deg - kLightLoweringDeg);
+    const GLfloat light[4] = {static_cast<GLfloat>(std::sin(caz) * std::cos(e)),
+                              static_cast<GLfloat>(std::sin(e)),
+                              static_cast<GLfloat>(-std::cos(caz) * std::cos(e)), 0.0f};
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+  }
+  invalidate_view(state);
+}
