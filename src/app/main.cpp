@@ -8,6 +8,7 @@
 #include "app/interface.h"
 #include "app/support.h"
 #include "controls/controls.h"
+#include "view/glcallbacks.h"
 
 int main(int argc, char *argv[]) {
   gtk_set_locale();
@@ -30,6 +31,7 @@ int main(int argc, char *argv[]) {
   g_signal_connect(state->main_window, "delete_event", G_CALLBACK(delete_event), nullptr);
   g_signal_connect(state->main_window, "destroy", G_CALLBACK(destroy), nullptr);
   ctrl_init_scales(state);
+  gl_init_gtkglext(state);
 
   gtk_widget_show(state->main_window);
   gtk_main();

@@ -2,15 +2,12 @@
 // them describing one position of the telescope.
 #include "controls/controls.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-#include <gtk/gtkgl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/gl_scope.h"
 #include "app/support.h"
 #include "geometry/coord.h"
 
@@ -112,26 +109,6 @@ void invalidate_view(const AppState *state) {
   GdkRectangle whole = {0, 0, allocation.width, allocation.height};
   gdk_window_invalidate_rect(window, &whole, FALSE);
 }
-
-// Begins GL on a widget's drawable for the length of one handler's body and
-// always ends what it began.
-class GlScope {
- public:
-  explicit GlScope(GtkWidget *widget)
-      : drawable_(gtk_widget_get_gl_drawable(widget)),
-        ok_(drawable_ && gdk_gl_drawable_gl_begin(drawable_, gtk_widget_get_gl_context(widget))) {}
-  ~GlScope() {
-    if (ok_) gdk_gl_drawable_gl_end(drawable_);
-  }
-  GlScope(const GlScope &) = delete;
-  GlScope &operator=(const GlScope &) = delete;
-
-  explicit operator bool() const { return ok_; }
-
- private:
-  GdkGLDrawable *drawable_;
-  bool ok_;
-};
 
 // True when an azimuth in degrees points north: just above 0 or just below
 // 360, since both ends of the scale are north.
@@ -363,19 +340,8 @@ void ctrl_on_camera_coords_changed(AppState *state) {
     if (!gl) return;
 
     const double calt_deg = read_deg(state->calt_scale);
-    const double calt = deg_to_rad(calt_deg);
     const double caz = read_rad(state->caz_scale);
-    double x, y, z;
-    coord_camera_altaz_to_xyz(&x, &y, &z, caz, calt);
-
-    // The viewing transform sits on the projection matrix, as the configure
-    // handler puts it, so that the modelview carries only the model's own
-    // transforms.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, state->aspect, 0.1, 100.0);
-    gluLookAt(x, y, z, 0, 0, 0, 0, 1, 0);
-    glMatrixMode(GL_MODELVIEW);
+    gl_load_camera(state->aspect, caz, deg_to_rad(calt_deg));
 
     // A directional light given under the identity modelview is a world
     // direction: from the camera's azimuth, somewhat below its altitude.

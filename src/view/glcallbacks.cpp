@@ -1,0 +1,144 @@
+// The OpenGL drawing area: configuration, lighting, camera and redraw.
+#include "view/glcallbacks.h"
+
+#include <cstdlib>
+
+#include "app/app_state.h"
+#include "app/gl_scope.h"
+#include "app/support.h"
+#include "geometry/coord.h"
+#include "model/model.h"
+
+namespace {
+
+// Ambient light over the whole scene, and one white directional light shining
+// from below and from the south until the camera first moves.
+constexpr GLfloat model_ambient[] = {0.5f, 0.5f, 0.5f, 1.0f};
+constexpr GLfloat light0_position[] = {0.0f, -20.0f, 30.0f, 0.0f};
+constexpr GLfloat light0_diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
+constexpr GLfloat light0_specular[] = {1.0f, 1.0f, 1.0f, 1.0f};
+// Front faces: white diffuse (colour material replaces it with the part's
+// colour), a half-strength highlight.
+constexpr GLfloat material_diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
+constexpr GLfloat material_specular[] = {0.5f, 0.5f, 0.5f, 0.5f};
+constexpr GLfloat material_shininess[] = {50.0f};
+
+// Very dark blue: 9/256 green, 29/256 blue.
+constexpr GLclampf kClearRed = 0.0f, kClearGreen = 0.03515625f, kClearBlue = 0.11328125f;
+
+constexpr gint kRequestedWidth = 640;
+constexpr gint kRequestedHeight = 480;
+
+double scale_radians(GtkWidget *scale) {
+  return gtk_range_get_value(GTK_RANGE(scale)) * kCoordPi / 180.0;
+}
+
+}  // namespace
+
+GdkGLConfig *gl_find_config(GdkGLConfig *(*new_by_mode)(GdkGLConfigMode)) {
+  GdkGLConfig *config =
+      new_by_mode(GdkGLConfigMode(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
+  if (config) return config;
+
+  g_print("*** Cannot find the double-buffered visual.\n");
+  g_print("*** Trying single-buffered visual.\n");
+  config = new_by_mode(GdkGLConfigMode(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH));
+  if (config) return config;
+
+  g_print("*** No appripriate OpenGL capable visual found.\n");
+  std::exit(1);
+}
+
+void gl_init_gtkglext(AppState *state) {
+  // No version query: gtk_gl_init has already made sure that GLX is there, and
+  // nothing here depends on the version.
+  GdkGLConfig *config = gl_find_config(gdk_gl_config_new_by_mode);
+
+  GtkWidget *area = gtk_drawing_area_new();
+  state->drawing_area = area;
+  gtk_widget_set_size_request(area, kRequestedWidth, kRequestedHeight);
+  gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
+  gtk_widget_add_events(area, GDK_VISIBILITY_NOTIFY_MASK);
+
+  g_signal_connect_after(area, "realize", G_CALLBACK(gl_realize), state);
+  g_signal_connect(area, "configure_event", G_CALLBACK(gl_configure_event), state);
+  g_signal_connect(area, "expose_event", G_CALLBACK(gl_expose_event), state);
+
+  GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
+  gtk_box_pack_end(GTK_BOX(mainhbox), area, TRUE, TRUE, 0);
+  gtk_widget_show(area);
+}
+
+void gl_realize(GtkWidget *widget, AppState *state) {
+  GlScope gl(widget);
+  if (!gl) return;
+
+  glClearColor(kClearRed, kClearGreen, kClearBlue, 1.0f);
+  glClearDepth(1.0);
+
+  // The modelview matrix is the identity here, so the light's position is a
+  // world direction.
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, model_ambient);
+  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, light0_specular);
+
+  // Back faces are culled: every solid is wound counter-clockwise from outside.
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glShadeModel(GL_SMOOTH);
+
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, material_diffuse);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
+  glMaterialfv(GL_FRONT, GL_SHININESS, material_shininess);
+  // From here on glColor gives each part its ambient and diffuse colour.
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+  glEnable(GL_COLOR_MATERIAL);
+
+  state->model = model_init();
+  state->gl_initialized = 1;
+}
+
+gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure * /*event*/, AppState *state) {
+  state->width = widget->allocation.width;
+  state->height = widget->allocation.height;
+  if (state->height == 0) state->height = 1;
+  state->aspect = double(state->width) / double(state->height);
+
+  GlScope gl(widget);
+  if (!gl) return FALSE;
+
+  glViewport(0, 0, state->width, state->height);
+  gl_load_camera(state->aspect, scale_radians(state->caz_scale), scale_radians(state->calt_scale));
+  return TRUE;
+}
+
+gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState *state) {
+  GlScope gl(widget);
+  if (!gl) return FALSE;
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+
+  const auto a3 = float(gtk_range_get_value(GTK_RANGE(state->a3_scale)));
+  const auto a2 = float(gtk_range_get_value(GTK_RANGE(state->a2_scale)));
+  const auto a1 = float(gtk_range_get_value(GTK_RANGE(state->a1_scale)));
+  if (state->model) {
+    model_draw(state->model, a1, a2, a3);
+  } else {
+    static bool warned = false;
+    if (!warned) {
+      g_warning("The mount model could not be built; the view shows the background only.");
+      warned = true;
+    }
+  }
+
+  if (gdk_gl_drawable_is_double_buffered(gl.drawable())) {
+    gdk_gl_drawable_swap_buffers(gl.drawable());
+  } else {
+    glFlush();
+  }
+  return TRUE;
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,10 +36,19 @@ std::string run(const std::string &command) {
 // The program as a child process; killed if a test leaves it running.
 class Program {
  public:
-  explicit Program(std::vector<std::string> args) {
+  // display: the X display to run on ("" for the test's own); output: a file
+  // that receives the program's standard output and error ("" to keep them).
+  explicit Program(std::vector<std::string> args, const std::string &display = "",
+                   const std::string &output = "") {
     args.insert(args.begin(), VELMORANT_PROGRAM);
     pid_ = fork();
     if (pid_ == 0) {
+      if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+      if (!output.empty()) {
+        const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 1);
+        dup2(fd, 2);
+      }
       std::vector<char *> argv;
       for (auto &a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -114,6 +126,72 @@ TEST(ProgramProcess, UnknownArgumentsAreIgnored) {
   ASSERT_FALSE(window.empty()) << "the main window never appeared";
   send_delete_window(window);
   EXPECT_EQ(program.wait_for_exit(), 0);
+}
+
+// An X server of the test's own that lacks the GLX extension.
+class XServerWithoutGlx {
+ public:
+  XServerWithoutGlx() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-extension",
+             "GLX", "-nolisten", "tcp", static_cast<char *>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb writes the display number and a newline once it is ready.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~XServerWithoutGlx() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string &display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+TEST(ProgramProcess, WithoutGlxItExitsWithStatusOneAndAMessageAndNeverMapsAWindow) {
+  XServerWithoutGlx server;
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  // Watch the new server's root window for any window being mapped.
+  Display *watch = XOpenDisplay(server.display().c_str());
+  ASSERT_NE(watch, nullptr);
+  XSelectInput(watch, DefaultRootWindow(watch), SubstructureNotifyMask);
+  XSync(watch, False);
+
+  char output[] = "/tmp/velmorant-noglx-XXXXXX";
+  close(mkstemp(output));
+  Program program({}, server.display(), output);
+  EXPECT_EQ(program.wait_for_exit(), 1);
+
+  std::ifstream in(output);
+  std::stringstream text;
+  text << in.rdbuf();
+  unlink(output);
+  EXPECT_NE(text.str().find("doesn't support OpenGL"), std::string::npos) << text.str();
+
+  XSync(watch, False);
+  int mapped = 0;
+  while (XPending(watch)) {
+    XEvent event;
+    XNextEvent(watch, &event);
+    mapped += event.type == MapNotify;
+  }
+  XCloseDisplay(watch);
+  EXPECT_EQ(mapped, 0);
 }
 
 }  // namespace

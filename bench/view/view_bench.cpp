@@ -1,0 +1,265 @@
+// Timings of the OpenGL view at 640 x 480 on the X server's GL (Mesa's
+// software renderer under Xvfb), each beside a baseline measured in the same
+// run:
+//   start-up to the first presented frame, beside a bare GTK + GtkGLExt window;
+//   one scale change through to the presented frame, beside an empty frame;
+//   a frame from the display lists, beside the same model in immediate mode;
+//   heap allocations per frame.
+// Run it with a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24" view_bench.
+#include <benchmark/benchmark.h>
+#include <GL/gl.h>
+#include <gtk/gtk.h>
+#include <gtk/gtkgl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/interface.h"
+#include "controls/controls.h"
+#include "model/model.h"
+#include "view/glcallbacks.h"
+
+// Every heap allocation in the process goes through here, so that a frame's
+// allocations can be counted.
+extern "C" void *__libc_malloc(size_t);
+extern "C" void *__libc_calloc(size_t, size_t);
+extern "C" void *__libc_realloc(void *, size_t);
+static std::atomic<long> allocations{0};
+extern "C" void *malloc(size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(n);
+}
+extern "C" void *calloc(size_t n, size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(n, size);
+}
+extern "C" void *realloc(void *p, size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(p, n);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void process_events() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// Quits the main loop once the first frame has been presented and finished.
+gboolean quit_after_first_frame(GtkWidget *widget, GdkEventExpose *, gpointer) {
+  GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(widget);
+  if (gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(widget))) {
+    glFinish();
+    gdk_gl_drawable_gl_end(drawable);
+  }
+  gtk_main_quit();
+  return FALSE;
+}
+
+// A bare window holding a 640 x 480 GL drawing area that clears and swaps.
+gboolean clear_and_swap(GtkWidget *widget, GdkEventExpose *, gpointer) {
+  GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(widget);
+  if (!gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(widget))) return FALSE;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  gdk_gl_drawable_swap_buffers(drawable);
+  gdk_gl_drawable_gl_end(drawable);
+  return TRUE;
+}
+
+void start_bare_window(int *argc, char ***argv) {
+  gtk_init(argc, argv);
+  gtk_gl_init(argc, argv);
+  GdkGLConfig *config = gdk_gl_config_new_by_mode(
+      GdkGLConfigMode(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWidget *area = gtk_drawing_area_new();
+  gtk_widget_set_size_request(area, 640, 480);
+  gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
+  g_signal_connect(area, "expose_event", G_CALLBACK(clear_and_swap), nullptr);
+  g_signal_connect_after(area, "expose_event", G_CALLBACK(quit_after_first_frame), nullptr);
+  gtk_container_add(GTK_CONTAINER(window), area);
+  gtk_widget_show_all(window);
+}
+
+// The program's own start-up, as main runs it.
+AppState *start_velmorant(int *argc, char ***argv) {
+  gtk_set_locale();
+  gtk_init(argc, argv);
+  gtk_gl_init(argc, argv);
+  auto *state = g_new0(AppState, 1);
+  state->min_altitude = kMinAltitudeDegrees;
+  state->main_window = create_main_window();
+  ctrl_init_scales(state);
+  gl_init_gtkglext(state);
+  gtk_widget_show(state->main_window);
+  return state;
+}
+
+// Milliseconds from a fresh process's start-up code to its first finished
+// frame, measured in a child process so that each run starts cold.
+double startup_ms(bool bare, int argc, char **argv) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    const auto t0 = Clock::now();
+    if (bare) {
+      start_bare_window(&argc, &argv);
+    } else {
+      AppState *state = start_velmorant(&argc, &argv);
+      g_signal_connect_after(state->drawing_area, "expose_event",
+                             G_CALLBACK(quit_after_first_frame), nullptr);
+    }
+    gtk_main();
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    if (write(fds[1], &ms, sizeof ms) != sizeof ms) _exit(1);
+    _exit(0);
+  }
+  close(fds[1]);
+  double ms = -1;
+  if (read(fds[0], &ms, sizeof ms) != sizeof ms) ms = -1;
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  return ms;
+}
+
+void report_startup(int argc, char **argv) {
+  constexpr int kRuns = 15;
+  for (bool bare : {true, false}) {
+    std::vector<double> runs;
+    for (int i = 0; i < kRuns; i++) runs.push_back(startup_ms(bare, argc, argv));
+    std::sort(runs.begin(), runs.end());
+    std::printf(
+        "start-up to first presented frame, %-28s median %6.1f ms  (min %.1f, max %.1f; %d runs)\n",
+        bare ? "bare GTK+GtkGLExt window:" : "velmorant:", runs[kRuns / 2], runs.front(),
+        runs.back(), kRuns);
+  }
+  std::fflush(stdout);
+}
+
+AppState *app = nullptr;
+
+// Begins GL on the drawing area for one benchmark body.
+struct Gl {
+  GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(app->drawing_area);
+  bool ok = gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(app->drawing_area));
+  ~Gl() {
+    if (ok) gdk_gl_drawable_gl_end(drawable);
+  }
+};
+
+void finish_frame() {
+  Gl gl;
+  glFinish();
+}
+
+void BM_ScaleChangeToPresentedFrame(benchmark::State &s) {
+  double a1 = 45;
+  for (auto _ : s) {
+    a1 = a1 == 45 ? 46 : 45;
+    gtk_range_set_value(GTK_RANGE(app->a1_scale), a1);
+    process_events();  // the handlers ran; this delivers the expose
+    finish_frame();
+  }
+}
+BENCHMARK(BM_ScaleChangeToPresentedFrame)->Unit(benchmark::kMillisecond);
+
+void BM_EmptyFrame(benchmark::State &s) {
+  Gl gl;
+  for (auto _ : s) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gdk_gl_drawable_swap_buffers(gl.drawable);
+    glFinish();
+  }
+}
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
+
+void BM_FrameFromDisplayLists(benchmark::State &s) {
+  Gl gl;
+  for (auto _ : s) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    model_draw(app->model, 45, 10, 200);
+    glFinish();
+  }
+}
+BENCHMARK(BM_FrameFromDisplayLists)->Unit(benchmark::kMillisecond);
+
+void BM_FrameInImmediateMode(benchmark::State &s) {
+  Gl gl;
+  const ModelParams *m = app->model;
+  for (auto _ : s) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    model_draw_base(m);
+    glRotatef(-200, 0, 1, 0);
+    model_draw_platform(m);
+    glRotatef(10, 0, 0, 1);
+    model_draw_horseshoe(m);
+    glRotatef(45, 1, 0, 0);
+    model_draw_tube(m);
+    glFinish();
+  }
+}
+BENCHMARK(BM_FrameInImmediateMode)->Unit(benchmark::kMillisecond);
+
+void BM_ExposeHeapAllocations(benchmark::State &s) {
+  long total = 0, frames = 0;
+  for (auto _ : s) {
+    const long before = allocations.load();
+    gl_expose_event(app->drawing_area, nullptr, app);
+    total += allocations.load() - before;
+    frames++;
+  }
+  s.counters["allocs_per_frame"] = double(total) / double(frames);
+}
+BENCHMARK(BM_ExposeHeapAllocations)->Unit(benchmark::kMillisecond);
+
+void BM_ModelDrawHeapAllocations(benchmark::State &s) {
+  Gl gl;
+  long total = 0, frames = 0;
+  for (auto _ : s) {
+    const long before = allocations.load();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    model_draw(app->model, 45, 10, 200);
+    total += allocations.load() - before;
+    frames++;
+    glFinish();
+  }
+  s.counters["allocs_per_frame"] = double(total) / double(frames);
+}
+BENCHMARK(BM_ModelDrawHeapAllocations)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (!g_getenv("DISPLAY")) {
+    std::fprintf(stderr, "view_bench needs an X display with GLX (try xvfb-run)\n");
+    return 1;
+  }
+  report_startup(argc, argv);
+
+  app = start_velmorant(&argc, &argv);
+  while (!app->gl_initialized) gtk_main_iteration();
+  process_events();
+  std::printf("drawing area %d x %d, renderer: ", app->drawing_area->allocation.width,
+              app->drawing_area->allocation.height);
+  {
+    Gl gl;
+    std::printf("%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
+  }
+
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}

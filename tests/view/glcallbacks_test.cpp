@@ -1,0 +1,395 @@
+// The OpenGL view on the real Mesa renderer: GL state after realize, the
+// camera and projection, and the picture read back from the window.
+#include <gtest/gtest.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtk/gtk.h>
+#include <gtk/gtkgl.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/interface.h"
+#include "controls/controls.h"
+#include "geometry/coord.h"
+#include "model/model.h"
+#include "support/gtk_test_util.h"
+#include "view/glcallbacks.h"
+
+namespace {
+
+struct Rgb {
+  int r, g, b;
+};
+
+// Column-major 4 x 4 matrix as OpenGL stores it.
+using Matrix = std::array<GLdouble, 16>;
+
+std::array<double, 4> transform(const Matrix &m, double x, double y, double z) {
+  std::array<double, 4> out{};
+  for (int row = 0; row < 4; row++) {
+    out[row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+  }
+  return out;
+}
+
+// The whole program's window, built as main builds it, shown and drawn once.
+class ViewTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = g_new0(AppState, 1);
+    state_->min_altitude = kMinAltitudeDegrees;
+    state_->main_window = create_main_window();
+    ctrl_init_scales(state_);
+    gl_init_gtkglext(state_);
+    gtk_widget_show(state_->main_window);
+    settle();
+    ASSERT_EQ(state_->gl_initialized, 1);
+  }
+  void TearDown() override {
+    gtk_widget_destroy(state_->main_window);
+    process_events();
+    g_free(state_);
+  }
+
+  // Lets the toolkit deliver configure and expose events, and gives X time to
+  // show the presented frame.
+  void settle() {
+    for (int i = 0; i < 5; i++) {
+      process_events();
+      gdk_flush();
+      g_usleep(20000);
+    }
+    process_events();
+  }
+
+  void set(GtkWidget *scale, double degrees) {
+    gtk_range_set_value(GTK_RANGE(scale), degrees);
+    settle();
+  }
+
+  // Pose the mount through its axis scales.
+  void pose(double a1, double a2, double a3) {
+    set(state_->a1_scale, a1);
+    set(state_->a2_scale, a2);
+    set(state_->a3_scale, a3);
+    ASSERT_NEAR(gtk_range_get_value(GTK_RANGE(state_->a1_scale)), a1, 1e-9) << "refused";
+    ASSERT_NEAR(gtk_range_get_value(GTK_RANGE(state_->a2_scale)), a2, 1e-9) << "refused";
+    ASSERT_NEAR(gtk_range_get_value(GTK_RANGE(state_->a3_scale)), a3, 1e-9) << "refused";
+  }
+
+  GtkWidget *area() const { return state_->drawing_area; }
+
+  // Runs body with the drawing area's GL context current.
+  template <typename Body>
+  void with_gl(Body body) {
+    GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(area());
+    ASSERT_TRUE(gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(area())));
+    body();
+    gdk_gl_drawable_gl_end(drawable);
+  }
+
+  Matrix matrix(GLenum which) {
+    Matrix m{};
+    with_gl([&] { glGetDoublev(which, m.data()); });
+    return m;
+  }
+
+  // What the window shows, as X has it.
+  struct Picture {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
+    Rgb at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+    bool operator==(const Picture &o) const {
+      if (width != o.width || height != o.height) return false;
+      for (size_t i = 0; i < pixels.size(); i++) {
+        if (pixels[i].r != o.pixels[i].r || pixels[i].g != o.pixels[i].g ||
+            pixels[i].b != o.pixels[i].b)
+          return false;
+      }
+      return true;
+    }
+  };
+
+  Picture picture() {
+    Picture p;
+    p.width = area()->allocation.width;
+    p.height = area()->allocation.height;
+    GdkPixbuf *pixbuf = gdk_pixbuf_get_from_drawable(nullptr, area()->window, nullptr, 0, 0, 0, 0,
+                                                     p.width, p.height);
+    EXPECT_NE(pixbuf, nullptr);
+    if (!pixbuf) return p;
+    const guchar *data = gdk_pixbuf_get_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    for (int y = 0; y < p.height; y++) {
+      for (int x = 0; x < p.width; x++) {
+        const guchar *px = data + y * stride + x * channels;
+        p.pixels.push_back({px[0], px[1], px[2]});
+      }
+    }
+    g_object_unref(pixbuf);
+    return p;
+  }
+
+  // Window pixel (x right, y down) at which the world point is drawn, given
+  // the projection (which holds the camera) and the modelview in use.
+  std::array<double, 2> project(const Matrix &modelview, double x, double y, double z) {
+    const Matrix projection = matrix(GL_PROJECTION_MATRIX);
+    GLint viewport[4];
+    with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
+    GLdouble wx, wy, wz;
+    EXPECT_TRUE(gluProject(x, y, z, modelview.data(), projection.data(), viewport, &wx, &wy, &wz));
+    return {wx, area()->allocation.height - wy};
+  }
+
+  AppState *state_ = nullptr;
+};
+
+constexpr Matrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+bool is_background(const Rgb &c) {
+  return c.r == 0 && c.g == 9 && c.b == 29;
+}
+
+// The tube is the only green part of the mount: green well above red and blue,
+// whatever the lighting does to its brightness.
+bool is_tube_green(const Rgb &c) {
+  return c.g > c.r + 25 && c.g > c.b + 25;
+}
+
+TEST_F(ViewTest, RealizeSetsTheGlStateAndBuildsFourConsecutiveLists) {
+  ASSERT_NE(state_->model, nullptr);
+  const ModelParams &m = *state_->model;
+  EXPECT_EQ(m.platform_list, m.base_list + 1);
+  EXPECT_EQ(m.horseshoe_list, m.base_list + 2);
+  EXPECT_EQ(m.tube_list, m.base_list + 3);
+  with_gl([&] {
+    for (GLuint list : {m.base_list, m.platform_list, m.horseshoe_list, m.tube_list}) {
+      EXPECT_TRUE(glIsList(list)) << list;
+    }
+    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_MATERIAL}) {
+      EXPECT_TRUE(glIsEnabled(cap)) << cap;
+    }
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_NEAR(clear[1], 0.03515625, 1e-6);
+    EXPECT_NEAR(clear[2], 0.11328125, 1e-6);
+    GLint mode;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  });
+}
+
+TEST_F(ViewTest, ConfigureWithZeroHeightStoresHeightOneAndAspectEqualToWidth) {
+  const GtkAllocation saved = area()->allocation;
+  area()->allocation.width = 300;
+  area()->allocation.height = 0;
+  EXPECT_TRUE(gl_configure_event(area(), nullptr, state_));
+  EXPECT_EQ(state_->width, 300);
+  EXPECT_EQ(state_->height, 1);
+  EXPECT_DOUBLE_EQ(state_->aspect, 300.0);
+  GLint viewport[4];
+  with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
+  EXPECT_EQ(viewport[2], 300);
+  EXPECT_EQ(viewport[3], 1);
+  area()->allocation = saved;
+  gl_configure_event(area(), nullptr, state_);
+}
+
+TEST_F(ViewTest, CameraFromTheNorthLooksAtTheOriginFromMinus23OnZ) {
+  set(state_->calt_scale, 0);
+  set(state_->caz_scale, 0);
+  const Matrix p = matrix(GL_PROJECTION_MATRIX);
+  // The eye is the centre of projection: it alone maps to clip w = 0, x = 0, y = 0.
+  const auto eye = transform(p, 0, 0, -23);
+  EXPECT_NEAR(eye[0], 0, 1e-9);
+  EXPECT_NEAR(eye[1], 0, 1e-9);
+  EXPECT_NEAR(eye[3], 0, 1e-9);
+  // The origin lies on the line of sight, 23 in front of the eye.
+  const auto origin = transform(p, 0, 0, 0);
+  EXPECT_NEAR(origin[0] / origin[3], 0, 1e-12);
+  EXPECT_NEAR(origin[1] / origin[3], 0, 1e-12);
+  EXPECT_NEAR(origin[3], 23, 1e-9);
+  // East (+x) appears on the left for a camera looking south.
+  const auto east = transform(p, 1, 0, 0);
+  EXPECT_LT(east[0] / east[3], 0);
+}
+
+TEST_F(ViewTest, ResizingKeepsTheCameraWhereTheCameraScalesPutIt) {
+  set(state_->calt_scale, 30);
+  set(state_->caz_scale, 60);
+  const int configures_before = state_->width;
+  gtk_window_resize(GTK_WINDOW(state_->main_window), 1100, 760);
+  for (int i = 0; i < 50 && state_->width == configures_before; i++) settle();
+  ASSERT_NE(state_->width, configures_before) << "no configure event arrived";
+
+  double x, y, z;
+  coord_camera_altaz_to_xyz(&x, &y, &z, 60 * kCoordPi / 180, 30 * kCoordPi / 180);
+  Matrix want{};
+  with_gl([&] {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluPerspective(45.0, double(area()->allocation.width) / area()->allocation.height, 0.1, 100);
+    gluLookAt(x, y, z, 0, 0, 0, 0, 1, 0);
+    glGetDoublev(GL_PROJECTION_MATRIX, want.data());
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+  });
+  const Matrix got = matrix(GL_PROJECTION_MATRIX);
+  for (int i = 0; i < 16; i++) EXPECT_NEAR(got[i], want[i], 1e-12) << "element " << i;
+  GLint viewport[4];
+  with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
+  EXPECT_EQ(viewport[2], area()->allocation.width);
+  EXPECT_EQ(viewport[3], area()->allocation.height);
+}
+
+TEST_F(ViewTest, BackgroundFillsTheCorners) {
+  const Picture p = picture();
+  ASSERT_GT(p.width, 100);
+  for (auto [x, y] : {std::pair{2, 2}, std::pair{p.width - 3, 2}}) {
+    const Rgb c = p.at(x, y);
+    EXPECT_TRUE(is_background(c)) << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+  }
+}
+
+TEST_F(ViewTest, TheTubeIsDrawnWhereThePointingEquationsSayItPoints) {
+  struct Pose {
+    double a1, a2, a3, cam_alt, cam_az;
+  };
+  // Each camera sees the tube's front part from the side, so the first
+  // surface on the line of sight to a point on its axis is the tube's wall.
+  const Pose poses[] = {
+      {45, 0, 180, 0, 90},   {30, 20, 120, 10, 30}, {60, -25, 250, 20, 160},
+      {20, 10, 35, 15, 300}, {70, 30, 300, 0, 250}, {35, -15, 90, 5, 180},
+  };
+  for (const Pose &p : poses) {
+    SCOPED_TRACE(testing::Message() << "a1 " << p.a1 << " a2 " << p.a2 << " a3 " << p.a3);
+    set(state_->calt_scale, p.cam_alt);
+    set(state_->caz_scale, p.cam_az);
+    pose(p.a1, p.a2, p.a3);
+
+    double az, alt;
+    coord_a3_to_altaz(&az, &alt, p.a1 * kCoordPi / 180, p.a2 * kCoordPi / 180,
+                      p.a3 * kCoordPi / 180, 0);
+    // World frame: +x east, +y up, +z south. A point on the tube axis just
+    // behind its open front end (which is 8 from the pivot).
+    const double r = 7.75;
+    const double n = std::cos(alt) * std::cos(az), e = std::cos(alt) * std::sin(az);
+    const auto at = project(kIdentity, r * e, r * std::sin(alt), -r * n);
+    const Picture pic = picture();
+    const int x = int(std::lround(at[0])), y = int(std::lround(at[1]));
+    ASSERT_TRUE(x >= 2 && y >= 2 && x < pic.width - 2 && y < pic.height - 2) << x << "," << y;
+    int green = 0;
+    for (int dy = -2; dy <= 2; dy++) {
+      for (int dx = -2; dx <= 2; dx++) green += is_tube_green(pic.at(x + dx, y + dy));
+    }
+    const Rgb c = pic.at(x, y);
+    EXPECT_GE(green, 20) << "at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+  }
+}
+
+TEST_F(ViewTest, TheBaseDoesNotMoveWithAnyAxis) {
+  // From below and from the south, the base disc's front wall is in plain
+  // view: everything that moves lies above it.
+  set(state_->calt_scale, -20);
+  set(state_->caz_scale, 180);
+  pose(45, 0, 180);
+  std::vector<std::array<double, 2>> wall;
+  for (int deg = -60; deg <= 60; deg += 5) {
+    const double phi = deg * kCoordPi / 180, r = 0.98 * 3.12406;
+    wall.push_back(project(kIdentity, r * std::sin(phi), -5.03, r * std::cos(phi)));
+  }
+  auto sample = [&] {
+    const Picture pic = picture();
+    std::vector<Rgb> out;
+    for (const auto &at : wall) out.push_back(pic.at(int(at[0]), int(at[1])));
+    return out;
+  };
+  const auto before = sample();
+  for (const Rgb &c : before) ASSERT_FALSE(is_background(c)) << "the base is not in view";
+  for (auto [a1, a2, a3] : {std::array{30.0, 20.0, 37.0}, std::array{80.0, -30.0, 300.0}}) {
+    pose(a1, a2, a3);
+    const auto after = sample();
+    for (size_t i = 0; i < after.size(); i++) {
+      EXPECT_TRUE(after[i].r == before[i].r && after[i].g == before[i].g &&
+                  after[i].b == before[i].b)
+          << "point " << i << " of the base's wall changed at a1 " << a1 << " a2 " << a2
+          << " a3 " << a3;
+    }
+  }
+}
+
+TEST_F(ViewTest, MovingACameraScaleChangesThePictureWithoutAConfigure) {
+  int configures = 0;
+  g_signal_connect_swapped(area(), "configure_event", G_CALLBACK(+[](int *n) {
+                             ++*n;
+                             return FALSE;
+                           }),
+                           &configures);
+  const Picture before = picture();
+  set(state_->caz_scale, 140);
+  const Picture after = picture();
+  EXPECT_EQ(configures, 0);
+  EXPECT_FALSE(before == after);
+}
+
+TEST_F(ViewTest, WithoutAModelOnlyTheBackgroundIsDrawnAndOneWarningLogged) {
+  ModelParams *model = state_->model;
+  state_->model = nullptr;
+  int warnings = 0;
+  const guint handler = g_log_set_handler(
+      nullptr, G_LOG_LEVEL_WARNING,
+      [](const gchar *, GLogLevelFlags, const gchar *, gpointer n) { ++*static_cast<int *>(n); },
+      &warnings);
+  for (int i = 0; i < 3; i++) {
+    gtk_widget_queue_draw(area());
+    settle();
+  }
+  g_log_remove_handler(nullptr, handler);
+  state_->model = model;
+
+  const Picture pic = picture();
+  int drawn = 0;
+  for (const Rgb &c : pic.pixels) drawn += !is_background(c);
+  EXPECT_EQ(drawn, 0);
+  EXPECT_EQ(warnings, 1);
+}
+
+// Configuration constructors standing in for the toolkit's.
+GdkGLConfig *only_single_buffered(GdkGLConfigMode mode) {
+  return (mode & GDK_GL_MODE_DOUBLE) ? nullptr : gdk_gl_config_new_by_mode(mode);
+}
+GdkGLConfig *no_visual(GdkGLConfigMode) {
+  return nullptr;
+}
+
+TEST(GlConfig, FallsBackToSingleBufferedWithTwoMessages) {
+  testing::internal::CaptureStdout();
+  GdkGLConfig *config = gl_find_config(only_single_buffered);
+  const std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_NE(config, nullptr);
+  EXPECT_FALSE(gdk_gl_config_is_double_buffered(config));
+  EXPECT_EQ(out,
+            "*** Cannot find the double-buffered visual.\n"
+            "*** Trying single-buffered visual.\n");
+}
+
+TEST(GlConfig, WithNoVisualAtAllPrintsThreeMessagesAndExitsWithStatusOne) {
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);  // the messages go to standard output; let the death test see them
+        gl_find_config(no_visual);
+      },
+      testing::ExitedWithCode(1),
+      "\\*\\*\\* Cannot find the double-buffered visual.\n"
+      "\\*\\*\\* Trying single-buffered visual.\n"
+      "\\*\\*\\* No appripriate OpenGL capable visual found.\n");
+}
+
+}  // namespace
