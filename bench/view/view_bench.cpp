@@ -53,25 +53,32 @@ void process_events() {
   while (gtk_events_pending()) gtk_main_iteration();
 }
 
-// Quits the main loop once the first frame has been presented and finished.
-gboolean quit_after_first_frame(GtkWidget *widget, GdkEventExpose *, gpointer) {
+// Finishes the frame just presented and leaves the main loop.
+void finish_and_quit(GtkWidget *widget) {
   GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(widget);
   if (gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(widget))) {
     glFinish();
     gdk_gl_drawable_gl_end(drawable);
   }
   gtk_main_quit();
-  return FALSE;
 }
 
-// A bare window holding a 640 x 480 GL drawing area that clears and swaps.
-gboolean clear_and_swap(GtkWidget *widget, GdkEventExpose *, gpointer) {
+// A bare window's first frame: clear and swap.
+gboolean clear_swap_and_quit(GtkWidget *widget, GdkEventExpose *, gpointer) {
   GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(widget);
   if (!gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(widget))) return FALSE;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   gdk_gl_drawable_swap_buffers(drawable);
   gdk_gl_drawable_gl_end(drawable);
+  finish_and_quit(widget);
   return TRUE;
+}
+
+// velmorant's first frame, drawn by its own expose handler.
+gboolean expose_and_quit(GtkWidget *widget, GdkEventExpose *event, gpointer state) {
+  const gboolean drawn = gl_expose_event(widget, event, static_cast<AppState *>(state));
+  finish_and_quit(widget);
+  return drawn;
 }
 
 void start_bare_window(int *argc, char ***argv) {
@@ -83,8 +90,7 @@ void start_bare_window(int *argc, char ***argv) {
   GtkWidget *area = gtk_drawing_area_new();
   gtk_widget_set_size_request(area, 640, 480);
   gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
-  g_signal_connect(area, "expose_event", G_CALLBACK(clear_and_swap), nullptr);
-  g_signal_connect_after(area, "expose_event", G_CALLBACK(quit_after_first_frame), nullptr);
+  g_signal_connect(area, "expose_event", G_CALLBACK(clear_swap_and_quit), nullptr);
   gtk_container_add(GTK_CONTAINER(window), area);
   gtk_widget_show_all(window);
 }
@@ -97,6 +103,7 @@ AppState *start_velmorant(int *argc, char ***argv) {
   auto *state = g_new0(AppState, 1);
   state->min_altitude = kMinAltitudeDegrees;
   state->main_window = create_main_window();
+  gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
   gtk_widget_show(state->main_window);
@@ -116,8 +123,11 @@ double startup_ms(bool bare, int argc, char **argv) {
       start_bare_window(&argc, &argv);
     } else {
       AppState *state = start_velmorant(&argc, &argv);
-      g_signal_connect_after(state->drawing_area, "expose_event",
-                             G_CALLBACK(quit_after_first_frame), nullptr);
+      // The view's expose handler ends the emission, so it is wrapped rather
+      // than followed.
+      g_signal_handlers_disconnect_by_func(state->drawing_area,
+                                           reinterpret_cast<gpointer>(gl_expose_event), state);
+      g_signal_connect(state->drawing_area, "expose_event", G_CALLBACK(expose_and_quit), state);
     }
     gtk_main();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -136,7 +146,11 @@ void report_startup(int argc, char **argv) {
   constexpr int kRuns = 15;
   for (bool bare : {true, false}) {
     std::vector<double> runs;
-    for (int i = 0; i < kRuns; i++) runs.push_back(startup_ms(bare, argc, argv));
+    for (int tries = 0; int(runs.size()) < kRuns && tries < 2 * kRuns; tries++) {
+      const double ms = startup_ms(bare, argc, argv);
+      if (ms >= 0) runs.push_back(ms);  // a run that could not start is not timed
+    }
+    if (runs.empty()) continue;
     std::sort(runs.begin(), runs.end());
     std::printf(
         "start-up to first presented frame, %-28s median %6.1f ms  (min %.1f, max %.1f; %d runs)\n",
@@ -157,6 +171,20 @@ struct Gl {
   }
 };
 
+// Heap allocations made by the timed bodies of one benchmark, per iteration.
+class AllocationCount {
+ public:
+  explicit AllocationCount(benchmark::State &s) : state_(s), start_(allocations.load()) {}
+  ~AllocationCount() {
+    state_.counters["allocs_per_frame"] =
+        double(allocations.load() - start_) / double(std::max<int64_t>(state_.iterations(), 1));
+  }
+
+ private:
+  benchmark::State &state_;
+  long start_;
+};
+
 void finish_frame() {
   Gl gl;
   glFinish();
@@ -164,6 +192,7 @@ void finish_frame() {
 
 void BM_ScaleChangeToPresentedFrame(benchmark::State &s) {
   double a1 = 45;
+  AllocationCount count(s);
   for (auto _ : s) {
     a1 = a1 == 45 ? 46 : 45;
     gtk_range_set_value(GTK_RANGE(app->a1_scale), a1);
@@ -175,6 +204,7 @@ BENCHMARK(BM_ScaleChangeToPresentedFrame)->Unit(benchmark::kMillisecond);
 
 void BM_EmptyFrame(benchmark::State &s) {
   Gl gl;
+  AllocationCount count(s);
   for (auto _ : s) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gdk_gl_drawable_swap_buffers(gl.drawable);
@@ -185,6 +215,7 @@ BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
 
 void BM_FrameFromDisplayLists(benchmark::State &s) {
   Gl gl;
+  AllocationCount count(s);
   for (auto _ : s) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -197,6 +228,7 @@ BENCHMARK(BM_FrameFromDisplayLists)->Unit(benchmark::kMillisecond);
 void BM_FrameInImmediateMode(benchmark::State &s) {
   Gl gl;
   const ModelParams *m = app->model;
+  AllocationCount count(s);
   for (auto _ : s) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -212,33 +244,15 @@ void BM_FrameInImmediateMode(benchmark::State &s) {
 }
 BENCHMARK(BM_FrameInImmediateMode)->Unit(benchmark::kMillisecond);
 
-void BM_ExposeHeapAllocations(benchmark::State &s) {
-  long total = 0, frames = 0;
+// The view's own expose handler: clear, pose, the four lists, swap.
+void BM_ExposeHandler(benchmark::State &s) {
+  AllocationCount count(s);
   for (auto _ : s) {
-    const long before = allocations.load();
     gl_expose_event(app->drawing_area, nullptr, app);
-    total += allocations.load() - before;
-    frames++;
+    finish_frame();
   }
-  s.counters["allocs_per_frame"] = double(total) / double(frames);
 }
-BENCHMARK(BM_ExposeHeapAllocations)->Unit(benchmark::kMillisecond);
-
-void BM_ModelDrawHeapAllocations(benchmark::State &s) {
-  Gl gl;
-  long total = 0, frames = 0;
-  for (auto _ : s) {
-    const long before = allocations.load();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    model_draw(app->model, 45, 10, 200);
-    total += allocations.load() - before;
-    frames++;
-    glFinish();
-  }
-  s.counters["allocs_per_frame"] = double(total) / double(frames);
-}
-BENCHMARK(BM_ModelDrawHeapAllocations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExposeHandler)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
