@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/gl_scope.h"
 #include "app/support.h"
 #include "geometry/coord.h"
+#include "view/gl_scope.h"
 
 namespace {
 

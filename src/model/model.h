@@ -106,8 +106,9 @@ ModelParams *model_init(void);
 void model_draw(ModelParams *model, float a1, float a2, float a3);
 
 // Writes every dimension, count and colour of the model (all fields but the four list ids, which it
-// leaves alone), whatever the storage held. Derived lengths are computed in single precision from
-// the fields before them. Needs no GL context.
+// leaves alone), whatever the storage held. Derived lengths are computed from the fields before
+// them (sines and cosines in double precision of a single-precision pi) and stored rounded to
+// single precision. Needs no GL context.
 void model_set_default_parameters(ModelParams *model);
 
 // The four bodies, each in its own frame, for compiling into the display lists. Each issues its

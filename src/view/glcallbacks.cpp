@@ -4,10 +4,10 @@
 #include <cstdlib>
 
 #include "app/app_state.h"
-#include "app/gl_scope.h"
 #include "app/support.h"
 #include "geometry/coord.h"
 #include "model/model.h"
+#include "view/gl_scope.h"
 
 namespace {
 
@@ -28,6 +28,34 @@ constexpr GLclampf kClearRed = 0.0f, kClearGreen = 0.03515625f, kClearBlue = 0.1
 
 constexpr gint kRequestedWidth = 640;
 constexpr gint kRequestedHeight = 480;
+
+// The fixed GL state: background, one light, material, depth test and
+// back-face culling.
+void set_up_gl_state() {
+  glClearColor(kClearRed, kClearGreen, kClearBlue, 1.0f);
+  glClearDepth(1.0);
+
+  // The modelview matrix is the identity here, so the light's position is a
+  // world direction.
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, model_ambient);
+  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, light0_specular);
+
+  // Back faces are culled: every solid is wound counter-clockwise from outside.
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glShadeModel(GL_SMOOTH);
+
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, material_diffuse);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
+  glMaterialfv(GL_FRONT, GL_SHININESS, material_shininess);
+  // From here on glColor gives each part its ambient and diffuse colour.
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+  glEnable(GL_COLOR_MATERIAL);
+}
 
 double scale_radians(GtkWidget *scale) {
   return gtk_range_get_value(GTK_RANGE(scale)) * kCoordPi / 180.0;
@@ -70,34 +98,12 @@ void gl_init_gtkglext(AppState *state) {
 }
 
 void gl_realize(GtkWidget *widget, AppState *state) {
-  GlScope gl(widget);
-  if (!gl) return;
-
-  glClearColor(kClearRed, kClearGreen, kClearBlue, 1.0f);
-  glClearDepth(1.0);
-
-  // The modelview matrix is the identity here, so the light's position is a
-  // world direction.
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, model_ambient);
-  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, light0_specular);
-
-  // Back faces are culled: every solid is wound counter-clockwise from outside.
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
-  glShadeModel(GL_SMOOTH);
-
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, material_diffuse);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
-  glMaterialfv(GL_FRONT, GL_SHININESS, material_shininess);
-  // From here on glColor gives each part its ambient and diffuse colour.
-  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
-  glEnable(GL_COLOR_MATERIAL);
-
-  state->model = model_init();
+  {
+    GlScope gl(widget);
+    if (!gl) return;
+    set_up_gl_state();
+    state->model = model_init();
+  }
   state->gl_initialized = 1;
 }
 

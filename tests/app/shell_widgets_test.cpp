@@ -92,6 +92,52 @@ TEST_F(MainWindowTest, LookupFollowsGladeParentKeyOfADetachedWindow) {
   gtk_widget_destroy(dialog);
 }
 
+TEST_F(MainWindowTest, EachScaleSitsBesideItsLabelInTheGroupedRows) {
+  struct Row {
+    const char *label, *text, *scale;
+    guint row;
+  };
+  const Row rows[] = {
+      {"label2", "Altitude", "alt_scale", 0},
+      {"label3", "Azimuth", "az_scale", 1},
+      {"label4", "Hour Angle", "ha_scale", 3},
+      {"label5", "Declination", "dec_scale", 4},
+      {"label6", "Field Rotation", "frot_scale", 6},
+      {"label7", "a1", "a1_scale", 8},
+      {"label8", "a2", "a2_scale", 9},
+      {"label9", "a3", "a3_scale", 10},
+      {"label10", "Latitude", "lat_scale", 12},
+      {"label11", "Camera Alt", "calt_scale", 14},
+      {"label12", "Camera Az", "caz_scale", 15},
+  };
+  GtkWidget *table = find("table2");
+  auto cell = [&](const char *name, guint *left, guint *right, guint *top) {
+    gtk_container_child_get(GTK_CONTAINER(table), find(name), "left-attach", left, "right-attach",
+                            right, "top-attach", top, nullptr);
+  };
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.text);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(find(r.label))), r.text);
+    guint left, right, top;
+    cell(r.label, &left, &right, &top);
+    EXPECT_EQ(left, 0u);
+    EXPECT_EQ(right, 1u);
+    EXPECT_EQ(top, r.row);
+    cell(r.scale, &left, &right, &top);
+    EXPECT_EQ(left, 1u);
+    EXPECT_EQ(right, 2u);
+    EXPECT_EQ(top, r.row);
+  }
+  const guint separator_rows[] = {2, 5, 7, 11, 13};
+  for (int i = 0; i < 5; i++) {
+    const std::string name = "hseparator" + std::to_string(i + 1);
+    guint left, right, top;
+    cell(name.c_str(), &left, &right, &top);
+    EXPECT_EQ(top, separator_rows[i]) << name;
+    EXPECT_EQ(right - left, 2u) << name << " spans both columns";
+  }
+}
+
 TEST_F(MainWindowTest, ScalesStartWithEmptyRangeAndTheyShareAColumnAtLeast260Wide) {
   for (const char *name : kScaleNames) {
     SCOPED_TRACE(name);

@@ -382,4 +382,34 @@ TEST(CoordRoundTrip, AxesToSkyAndFieldRotationAndBack) {
   expect_worst_within(w3, 1e-9, "max_a3_dev");
 }
 
+// The axes reach the sky two ways: directly, and through the horizontal
+// coordinates (whose conversion ERFA checks). A sign slip that the axes round
+// trip would cancel out shows here.
+TEST(CoordRoundTrip, AxesToEquatorialAgreesWithTheRouteThroughHorizontal) {
+  Worst w_ha, w_dec, w_a;
+  int n = 0;
+  over_latitudes(13, 250, [&](double lat, double x, double y, double z) {
+    const double a1 = kCoordPi * x, a2 = kCoordPi * (y - 0.5), a3 = kCoordTwoPi * z;
+    double ha, dec, az, alt, ha2, dec2;
+    coord_a3_to_eq(&ha, &dec, a1, a2, a3, lat);
+    coord_a3_to_altaz(&az, &alt, a1, a2, a3, lat);
+    coord_altaz_to_eq(&ha2, &dec2, az, alt, lat);
+    const char *fmt = "a1 %.17g a2 %.17g a3 %.17g lat %.17g";
+    // An hour-angle error matters on the sky in proportion to cos(dec).
+    worst_take(&w_ha, turn_diff(ha, ha2) * std::cos(dec), fmt, a1, a2, a3, lat);
+    worst_take(&w_dec, std::fabs(dec - dec2), fmt, a1, a2, a3, lat);
+
+    double frot, b1, b2, b3;
+    coord_a3_to_frot(&frot, a1, a2, a3, lat);
+    coord_altaz_to_a3(&b1, &b2, &b3, az, alt, lat, frot);
+    worst_take(&w_a, std::fmax(std::fabs(b1 - a1), turn_diff(b3, a3) * std::cos(a2)), fmt, a1, a2,
+               a3, lat);
+    ++n;
+  });
+  EXPECT_GE(n, 10000);
+  expect_worst_within(w_ha, 1e-9, "max_ha_dev");
+  expect_worst_within(w_dec, 1e-9, "max_dec_dev");
+  expect_worst_within(w_a, 1e-9, "max_axes_dev_from_horizontal");
+}
+
 }  // namespace

@@ -174,10 +174,39 @@ TEST_F(ViewTest, RealizeSetsTheGlStateAndBuildsFourConsecutiveLists) {
     for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_MATERIAL}) {
       EXPECT_TRUE(glIsEnabled(cap)) << cap;
     }
-    GLfloat clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_NEAR(clear[1], 0.03515625, 1e-6);
-    EXPECT_NEAR(clear[2], 0.11328125, 1e-6);
+    struct Vector {
+      const char *name;
+      GLfloat got[4];
+      std::array<GLfloat, 4> want;
+    };
+    Vector vectors[] = {
+        {"clear colour", {}, {0.0f, 0.03515625f, 0.11328125f, 1.0f}},
+        {"ambient light", {}, {0.5f, 0.5f, 0.5f, 1.0f}},
+        // Given under the identity modelview, the light's direction is a world one.
+        {"light 0 position", {}, {0.0f, -20.0f, 30.0f, 0.0f}},
+        {"light 0 diffuse", {}, {1, 1, 1, 1}},
+        {"light 0 specular", {}, {1, 1, 1, 1}},
+        {"material specular", {}, {0.5f, 0.5f, 0.5f, 0.5f}},
+    };
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, vectors[0].got);
+    glGetFloatv(GL_LIGHT_MODEL_AMBIENT, vectors[1].got);
+    glGetLightfv(GL_LIGHT0, GL_POSITION, vectors[2].got);
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, vectors[3].got);
+    glGetLightfv(GL_LIGHT0, GL_SPECULAR, vectors[4].got);
+    glGetMaterialfv(GL_FRONT, GL_SPECULAR, vectors[5].got);
+    for (const Vector &v : vectors) {
+      for (int i = 0; i < 4; i++) EXPECT_NEAR(v.got[i], v.want[i], 1e-6) << v.name << " " << i;
+    }
+    GLfloat shininess;
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+    EXPECT_NEAR(shininess, 50.0, 1e-6);
+    GLint value;
+    glGetIntegerv(GL_COLOR_MATERIAL_PARAMETER, &value);
+    EXPECT_EQ(value, GL_AMBIENT_AND_DIFFUSE);
+    glGetIntegerv(GL_COLOR_MATERIAL_FACE, &value);
+    EXPECT_EQ(value, GL_FRONT);
+    glGetIntegerv(GL_SHADE_MODEL, &value);
+    EXPECT_EQ(value, GL_SMOOTH);
     GLint mode;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
@@ -319,8 +348,8 @@ TEST_F(ViewTest, TheBaseDoesNotMoveWithAnyAxis) {
     for (size_t i = 0; i < after.size(); i++) {
       EXPECT_TRUE(after[i].r == before[i].r && after[i].g == before[i].g &&
                   after[i].b == before[i].b)
-          << "point " << i << " of the base's wall changed at a1 " << a1 << " a2 " << a2
-          << " a3 " << a3;
+          << "point " << i << " of the base's wall changed at a1 " << a1 << " a2 " << a2 << " a3 "
+          << a3;
     }
   }
 }

@@ -1,6 +1,6 @@
-// GL helpers shared by the two places that touch the drawing area's GL
-// context: the drawing area's own handlers and the control panel's camera
-// handler. Header-only; users link GtkGLExt, GL and GLU themselves.
+// The drawing area's GL guard and camera step. The control panel's camera
+// handler repeats the camera step when a camera scale moves, so both live here,
+// header-only; users link GtkGLExt, GL, GLU and the geometry themselves.
 #pragma once
 
 #include <GL/gl.h>
