@@ -5,11 +5,9 @@
 #include <gtk/gtk.h>
 #include <gtk/gtkgl.h>
 
-namespace {
+#include "support/gtk_test_util.h"
 
-void pump_events() {
-  while (gtk_events_pending()) gtk_main_iteration();
-}
+namespace {
 
 // Every kind of solid, as the model uses them: prisms, cylinders, rings, sectors, an extrusion.
 void draw_every_solid() {
@@ -34,7 +32,7 @@ TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
   ASSERT_TRUE(gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE));
   gtk_container_add(GTK_CONTAINER(window), area);
   gtk_widget_show_all(window);
-  pump_events();
+  process_events();
 
   GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(area);
   ASSERT_TRUE(gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(area)));
@@ -43,7 +41,7 @@ TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  GLint depth_before = 0;
+  GLint depth_before = 0, depth_after = 0;
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
 
   const GLuint list = glGenLists(1);
@@ -55,7 +53,6 @@ TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
   glCallList(list);
   glFinish();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "while drawing";
-  GLint depth_after = 0;
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_after);
   EXPECT_EQ(depth_after, depth_before);
 
@@ -67,7 +64,7 @@ TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
   glDeleteLists(list, 1);
   gdk_gl_drawable_gl_end(drawable);
   gtk_widget_destroy(window);
-  pump_events();
+  process_events();
 }
 
 }  // namespace
