@@ -62,8 +62,13 @@ constexpr gint kScaleColumnWidth = 260;
 constexpr gint kHelpWidth = 426;
 constexpr gint kHelpHeight = 550;
 
-// A dialog's OK button: stock "gtk-ok", OK response, may become the default.
+// A dialog's action area, buttons packed at the end, holding its OK button:
+// stock "gtk-ok", OK response, may become the default. Returns the button.
 GtkWidget *add_ok_button(GtkWidget *dialog, GCallback on_clicked) {
+  GtkWidget *action_area = GTK_DIALOG(dialog)->action_area;
+  gtk_widget_show(action_area);
+  gtk_button_box_set_layout(GTK_BUTTON_BOX(action_area), GTK_BUTTONBOX_END);
+
   GtkWidget *button = gtk_button_new_from_stock("gtk-ok");
   gtk_widget_show(button);
   gtk_dialog_add_action_widget(GTK_DIALOG(dialog), button, GTK_RESPONSE_OK);
@@ -248,16 +253,12 @@ GtkWidget *create_about_dialog(void) {
   gtk_label_set_justify(GTK_LABEL(about_label), GTK_JUSTIFY_CENTER);
   gtk_misc_set_padding(GTK_MISC(about_label), 10, 20);
 
-  GtkWidget *dialog_action_area1 = GTK_DIALOG(about_dialog)->action_area;
-  gtk_widget_show(dialog_action_area1);
-  gtk_button_box_set_layout(GTK_BUTTON_BOX(dialog_action_area1), GTK_BUTTONBOX_END);
-
   GtkWidget *about_ok_button = add_ok_button(about_dialog, G_CALLBACK(on_about_ok_button_clicked));
 
   hookup_object_no_ref(about_dialog, about_dialog, "about_dialog");
   hookup_object_no_ref(about_dialog, dialog_vbox1, "dialog_vbox1");
   hookup_object(about_dialog, about_label, "about_label");
-  hookup_object_no_ref(about_dialog, dialog_action_area1, "dialog_action_area1");
+  hookup_object_no_ref(about_dialog, GTK_DIALOG(about_dialog)->action_area, "dialog_action_area1");
   hookup_object(about_dialog, about_ok_button, "about_ok_button");
   return about_dialog;
 }
@@ -286,17 +287,13 @@ GtkWidget *create_help_dialog(void) {
   gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(textview1), FALSE);
   gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(textview1)), kHelpText, -1);
 
-  GtkWidget *dialog_action_area2 = GTK_DIALOG(help_dialog)->action_area;
-  gtk_widget_show(dialog_action_area2);
-  gtk_button_box_set_layout(GTK_BUTTON_BOX(dialog_action_area2), GTK_BUTTONBOX_END);
-
   GtkWidget *help_ok_button = add_ok_button(help_dialog, G_CALLBACK(on_help_ok_button_clicked));
 
   hookup_object_no_ref(help_dialog, help_dialog, "help_dialog");
   hookup_object_no_ref(help_dialog, dialog_vbox2, "dialog_vbox2");
   hookup_object(help_dialog, scrolledwindow1, "scrolledwindow1");
   hookup_object(help_dialog, textview1, "textview1");
-  hookup_object_no_ref(help_dialog, dialog_action_area2, "dialog_action_area2");
+  hookup_object_no_ref(help_dialog, GTK_DIALOG(help_dialog)->action_area, "dialog_action_area2");
   hookup_object(help_dialog, help_ok_button, "help_ok_button");
   return help_dialog;
 }

@@ -24,11 +24,18 @@ PangoAttribute *attribute_over(PangoAttrList *list, PangoAttrType type, guint st
   return found;
 }
 
-TEST(AboutDialog, ShowsTheProgramNameAndVersionInExtraLargeBoldCentred) {
-  close_all("About velmorant");
-  on_menu_about_activate(nullptr, nullptr);
+// Runs a Help menu command from a state with no dialog titled title open, and
+// returns the windows with that title afterwards.
+std::vector<GtkWidget *> open_from_menu(void (*command)(GtkMenuItem *, gpointer),
+                                        const std::string &title) {
+  close_all(title);
+  command(nullptr, nullptr);
   process_events();
-  const auto dialogs = windows_titled("About velmorant");
+  return windows_titled(title);
+}
+
+TEST(AboutDialog, ShowsTheProgramNameAndVersionInExtraLargeBoldCentred) {
+  const auto dialogs = open_from_menu(on_menu_about_activate, "About velmorant");
   ASSERT_EQ(dialogs.size(), 1u);
 
   GtkWidget *label = lookup_widget(dialogs[0], "about_label");
@@ -73,10 +80,7 @@ TEST(AboutDialog, TwoCanBeOpenAndOkClosesOnlyItsOwn) {
 }
 
 TEST(HelpDialog, IsA426By550ReadOnlyWrappedTextWithoutCursor) {
-  close_all("Velmorant Simulator Help");
-  on_menu_contents_activate(nullptr, nullptr);
-  process_events();
-  const auto dialogs = windows_titled("Velmorant Simulator Help");
+  const auto dialogs = open_from_menu(on_menu_contents_activate, "Velmorant Simulator Help");
   ASSERT_EQ(dialogs.size(), 1u);
   GtkWidget *dialog = dialogs[0];
 
