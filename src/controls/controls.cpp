@@ -38,6 +38,52 @@ double rad_to_deg(double r) {
   return r * 180.0 / kCoordPi;
 }
 
+// A write into the scale whose own "value-changed" is running does not
+// notify at once. GtkAdjustment's "value-changed" does not recurse: GLib
+// restarts the running emission once it has returned, after the handler has
+// let go of the re-entrancy guard, and the dispatcher then runs a second time.
+// That second run would be a synchronisation that nobody asked for, from the
+// values the handler has just written: after a refused move it would rewrite
+// every other scale (at the pole with an hour angle that is undetermined
+// there). So each scale keeps a record of such a write, and the dispatcher
+// drops the one emission that delivers it.
+//
+// A write is deferred exactly when it changed the value without reaching the
+// scale's dispatcher. The restart comes before the emission that caused it
+// returns, so before the main loop can deliver another move; and the dropped
+// emission must still find the value as written. A user's move changes the
+// value, so it never matches a record, and any dispatch clears the record.
+struct DeferredWrite {
+  guint dispatches;  // how often the scale's dispatcher has been entered
+  bool pending;      // a write's emission is still to come
+  double value;      // the value that write left in the scale
+};
+
+GQuark deferred_write_quark() {
+  static const GQuark quark = g_quark_from_static_string("velmorant-deferred-write");
+  return quark;
+}
+
+DeferredWrite *deferred_write_of(GtkWidget *scale) {
+  return static_cast<DeferredWrite *>(g_object_get_qdata(G_OBJECT(scale), deferred_write_quark()));
+}
+
+// True when this emission of the scale's "value-changed" only delivers a
+// handler's write into the scale from inside the scale's own emission.
+bool delivers_deferred_write(GtkRange *range) {
+  DeferredWrite *record = deferred_write_of(GTK_WIDGET(range));
+  if (!record) return false;
+  ++record->dispatches;
+  if (!record->pending) return false;
+  record->pending = false;
+  return gtk_range_get_value(range) == record->value;
+}
+
+void dispatch(GtkRange *range, gpointer user_data, void (*handler)(AppState *)) {
+  if (delivers_deferred_write(range)) return;
+  handler(static_cast<AppState *>(user_data));
+}
+
 double read_deg(GtkWidget *scale) {
   return gtk_range_get_value(GTK_RANGE(scale));
 }
@@ -45,7 +91,15 @@ double read_rad(GtkWidget *scale) {
   return deg_to_rad(read_deg(scale));
 }
 void write_deg(GtkWidget *scale, double d) {
+  DeferredWrite *record = deferred_write_of(scale);
+  const double before = read_deg(scale);
+  const guint dispatches = record ? record->dispatches : 0;
   gtk_range_set_value(GTK_RANGE(scale), d);
+  const double after = read_deg(scale);
+  if (record && after != before && record->dispatches == dispatches) {
+    record->pending = true;
+    record->value = after;
+  }
 }
 void write_rad(GtkWidget *scale, double r) {
   write_deg(scale, rad_to_deg(r));
@@ -141,6 +195,8 @@ void ctrl_init_scale(AppState *state, const gchar *name, double value, double lo
   adj->page_increment = page_increment;
   adj->page_size = page_size;
 
+  g_object_set_qdata_full(G_OBJECT(widget), deferred_write_quark(), g_new0(DeferredWrite, 1),
+                          g_free);
   g_signal_connect_data(widget, "value-changed", handler, state, nullptr,
                         static_cast<GConnectFlags>(0));
 }
@@ -170,38 +226,38 @@ void ctrl_init_scales(AppState *state) {
                   G_CALLBACK(ctrl_on_caz_adj_value_changed));
 }
 
-void ctrl_on_alt_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_altaz_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_alt_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_altaz_coords_changed);
 }
-void ctrl_on_az_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_altaz_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_az_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_altaz_coords_changed);
 }
-void ctrl_on_ha_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_eq_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_ha_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_eq_coords_changed);
 }
-void ctrl_on_dec_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_eq_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_dec_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_eq_coords_changed);
 }
-void ctrl_on_frot_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_frot_coord_changed(static_cast<AppState *>(user_data));
+void ctrl_on_frot_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_frot_coord_changed);
 }
-void ctrl_on_a1_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_a1_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_a3_coords_changed);
 }
-void ctrl_on_a2_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_a2_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_a3_coords_changed);
 }
-void ctrl_on_a3_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_a3_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_a3_coords_changed);
 }
-void ctrl_on_lat_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_a3_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_lat_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_a3_coords_changed);
 }
-void ctrl_on_calt_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_camera_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_calt_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_camera_coords_changed);
 }
-void ctrl_on_caz_adj_value_changed(GtkRange *, gpointer user_data) {
-  ctrl_on_camera_coords_changed(static_cast<AppState *>(user_data));
+void ctrl_on_caz_adj_value_changed(GtkRange *range, gpointer user_data) {
+  dispatch(range, user_data, ctrl_on_camera_coords_changed);
 }
 
 void ctrl_on_a3_coords_changed(AppState *state) {

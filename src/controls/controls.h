@@ -32,8 +32,12 @@ void ctrl_init_scale(AppState *state, const gchar *name, double value, double lo
                      double step_increment, double page_increment, double page_size,
                      GtkWidget **slot, GCallback handler);
 
-// "value-changed" dispatchers, one per scale: each ignores range and runs the
-// synchronisation handler of its scale with user_data, the AppState.
+// "value-changed" dispatchers, one per scale: each runs the synchronisation
+// handler of its scale with user_data, the AppState. The one exception is the
+// emission that the toolkit delivers late for a handler's write into the very
+// scale whose emission was running (a refused move springing back, the pole
+// rule's azimuth and altitude): it carries no move of the user's and is dropped,
+// so that it cannot start a second synchronisation.
 void ctrl_on_alt_adj_value_changed(GtkRange *range, gpointer user_data);
 void ctrl_on_az_adj_value_changed(GtkRange *range, gpointer user_data);
 void ctrl_on_ha_adj_value_changed(GtkRange *range, gpointer user_data);

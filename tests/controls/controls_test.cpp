@@ -3,12 +3,14 @@
 // camera handler (on drawing areas of the test's own).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 #include <gtk/gtkgl.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <utility>
@@ -254,6 +256,150 @@ TEST_F(ControlPanel, AStepAcrossTheAzimuthSeamMovesTheAxesALittle) {
   }
 }
 
+// Lets the X server and the toolkit finish mapping, exposing and redrawing.
+void settle() {
+  for (int i = 0; i < 5; ++i) {
+    gdk_flush();
+    gdk_window_process_all_updates();
+    process_events();
+    g_usleep(10000);
+  }
+}
+
+// Bit-exact equality: a scale that nothing wrote keeps the very same double.
+bool same_bits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The moves below arrive as a user makes them: key presses into the shown
+// scales, or the slider dragged to a percentage, with the main loop pumped
+// after each. A refusal writes the moved scale back from inside that scale's
+// own "value-changed"; the toolkit delivers that write's emission only after
+// the handler has returned, which a setter called from a test would not show.
+struct UserMove {
+  Scale scale;
+  guint key;       // a key pressed on the scale, or 0 to drag the slider
+  double percent;  // where the slider is dragged to, when key is 0
+};
+
+class ControlPanelByHand : public ControlPanel {
+ protected:
+  void SetUp() override {
+    ControlPanel::SetUp();
+    gtk_widget_show(state_->main_window);
+    settle();
+  }
+  // Presses and releases a key on a scale. The key goes to the window's focus
+  // widget, and sending it does not move the focus there.
+  bool press(Scale s, guint key) {
+    gtk_widget_grab_focus(scale(s));
+    return gtk_test_widget_send_key(scale(s), key, GdkModifierType(0));
+  }
+  // Makes the move and records every value each scale passes through. An
+  // emission hook sees a value before any handler of the emission has run,
+  // so it also sees a move that is then refused and written back.
+  void make(const UserMove &m) {
+    for (auto &v : seen_) v.clear();
+    const guint signal = g_signal_lookup("value-changed", GTK_TYPE_RANGE);
+    const gulong hook = g_signal_add_emission_hook(signal, 0, record_value, this, nullptr);
+    if (m.key) {
+      ASSERT_TRUE(press(m.scale, m.key));
+    } else {
+      gtk_test_slider_set_perc(scale(m.scale), m.percent);
+    }
+    settle();
+    g_signal_remove_emission_hook(signal, hook);
+  }
+  static gboolean record_value(GSignalInvocationHint *, guint, const GValue *params,
+                               gpointer self) {
+    auto *panel = static_cast<ControlPanelByHand *>(self);
+    GObject *range = G_OBJECT(g_value_get_object(&params[0]));
+    for (int i = 0; i < kScales; ++i) {
+      if (G_OBJECT(panel->scale(static_cast<Scale>(i))) == range) {
+        panel->seen_[i].push_back(gtk_range_get_value(GTK_RANGE(range)));
+      }
+    }
+    return TRUE;
+  }
+  std::array<std::vector<double>, kScales> seen_;
+};
+
+TEST_F(ControlPanelByHand, ARefusedMoveChangesNoScaleThatItsRefusalDoesNotWriteBack) {
+  struct Case {
+    const char *name;
+    std::vector<UserMove> before;  // moves that lead to the starting position
+    UserMove refused;
+    double tried;                // the value the moved scale briefly took
+    std::vector<Scale> written;  // the scales that the refusal writes back
+  };
+  const std::vector<Scale> axes = {kA1, kA2, kA3};
+  const Case cases[] = {
+      {"altitude 0.99", {}, {kAlt, 0, 1.1}, 0.99, {kAz, kAlt}},
+      {"declination -90", {}, {kDec, GDK_Home, 0}, -90, {kHa, kDec}},
+      {"a1 on the horizon", {}, {kA1, GDK_Home, 0}, 0, axes},
+      {"a1 on the horizon with the tube on the pole",
+       {{kAz, GDK_Home, 0}},
+       {kA1, GDK_Home, 0},
+       0,
+       axes},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Restart();
+    for (const UserMove &m : c.before) make(m);
+    const Snapshot before = snapshot();
+    make(c.refused);
+    const Snapshot after = snapshot();
+    // The move did reach the scale before it was refused.
+    const auto &tried = seen_[c.refused.scale];
+    EXPECT_NE(std::find_if(tried.begin(), tried.end(),
+                           [&](double v) { return std::fabs(v - c.tried) < 1e-9; }),
+              tried.end());
+    for (int i = 0; i < kScales; ++i) {
+      const Scale s = static_cast<Scale>(i);
+      SCOPED_TRACE(kScaleRows[i].name);
+      if (std::find(c.written.begin(), c.written.end(), s) == c.written.end()) {
+        EXPECT_TRUE(same_bits(after[i], before[i])) << before[i] << " became " << after[i];
+      } else {
+        EXPECT_NEAR(scale_diff(s, after[i], before[i]), 0.0, 1e-9);
+      }
+    }
+    EXPECT_EQ(state_->updating, 0);
+  }
+}
+
+TEST_F(ControlPanelByHand, AMoveRightAfterARefusedOneIsSynchronisedAndThePoleRuleRunsOnce) {
+  // Both keys are pressed before the main loop runs: the second arrives as
+  // soon as the first has been refused.
+  for (Scale s : {kA1, kDec}) {
+    SCOPED_TRACE(kScaleRows[s].name);
+    Restart();
+    ASSERT_TRUE(press(s, GDK_Home));
+    ASSERT_TRUE(press(s, GDK_Right));
+    settle();
+    EXPECT_NEAR(get(s), kStart[s] + 1, 1e-9);
+    EXPECT_NEAR(get(kAlt), 46, 1e-9);  // either way the tube rises by one degree
+    EXPECT_TRUE(one_position(snapshot())) << testing::PrintToString(snapshot());
+  }
+
+  // Azimuth a hair east of north at altitude = latitude: the pole rule writes
+  // the azimuth, the scale being moved, back to exactly 0.
+  Restart();
+  const Snapshot before = snapshot();
+  make({kAz, 0, 0.0001 / 3.6});
+  EXPECT_EQ(get(kAz), 0.0);  // exact: written as the constant
+  EXPECT_EQ(get(kAlt), 45.0);
+  EXPECT_TRUE(same_bits(get(kHa), before[kHa]));
+  EXPECT_NEAR(get(kDec), 90, 1e-9);
+  EXPECT_NEAR(get(kA1), 135, 1e-9);
+  EXPECT_TRUE(one_position(snapshot())) << testing::PrintToString(snapshot());
+  for (int i = 0; i < kScales; ++i) {
+    if (i != kAz) {
+      EXPECT_LE(seen_[i].size(), 1u) << kScaleRows[i].name << " changed twice";
+    }
+  }
+}
+
 void record_change(GtkRange *range, gpointer log) {
   const auto s = static_cast<Scale>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(range), "index")));
   static_cast<std::vector<Scale> *>(log)->push_back(s);
@@ -296,6 +442,24 @@ TEST_F(ControlPanel, AMoveChangesEachOtherScaleOnceAndNestedEmissionsDoNothing) 
   }
 }
 
+// The scales that a refused move of a scale in the same group writes back.
+int group_of(Scale s) {
+  switch (s) {
+    case kAlt:
+    case kAz:
+      return 0;
+    case kHa:
+    case kDec:
+      return 1;
+    case kA1:
+    case kA2:
+    case kA3:
+      return 2;
+    default:
+      return 3 + s;
+  }
+}
+
 // Random scales to random values, with weight on the places where things go
 // wrong: the ends of the ranges and beyond, the altitude limit, the north
 // celestial pole, the 0/360 seam, tiny steps, and values copied from another
@@ -334,24 +498,24 @@ TEST_F(ControlPanel, RandomMovesKeepTheScalesDescribingOnePosition) {
 
     const double turn = std::fabs(scale_diff(kFrot, after[kFrot], before[kFrot]));
     at_pole += std::fabs(after[kDec]) >= 89.99;
-    refused += s <= kLat && kind != 6 && value >= row.lower && value <= row.upper &&
-               std::fabs(value - before[s]) > 1e-3 && std::fabs(after[s] - before[s]) < 1e-6;
+    const bool was_refused = s <= kLat && kind != 6 && value >= row.lower && value <= row.upper &&
+                             std::fabs(value - before[s]) > 1e-3 &&
+                             std::fabs(after[s] - before[s]) < 1e-6;
+    refused += was_refused;
+    // A refusal writes back only the moved scale's own group: horizontal,
+    // equatorial or axes. Every other scale keeps its very bits.
+    for (int i = 0; was_refused && i < kScales; ++i) {
+      if (group_of(static_cast<Scale>(i)) == group_of(s)) continue;
+      ASSERT_TRUE(same_bits(after[i], before[i]))
+          << "move " << move << ": refused " << row.name << " = " << value << " changed "
+          << kScaleRows[i].name << " from " << before[i] << " to " << after[i];
+    }
     field_turned += (s == kAlt || s == kAz) && std::fabs(turn - 180) < 1e-6;
   }
   // The walk must really have been where the rules apply.
   EXPECT_GT(at_pole, 100);
   EXPECT_GT(refused, 100);
   EXPECT_GT(field_turned, 20);
-}
-
-// Lets the X server and the toolkit finish mapping, exposing and redrawing.
-void settle() {
-  for (int i = 0; i < 5; ++i) {
-    gdk_flush();
-    gdk_window_process_all_updates();
-    process_events();
-    g_usleep(10000);
-  }
 }
 
 // A top-level window with one 120 x 90 GL-capable drawing area put at (400,
