@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# CPack builds the .deb; its Depends line was computed from the program (so it
+# names the GTK+ 2 and GtkGLExt libraries), it unpacks to the same files as a
+# plain install under /usr, and lintian finds neither errors nor warnings.
+#   deb.sh BUILD_DIR OUT_DIR EXPECTED_FILES VERSION
+source "$(dirname "$0")/lib.sh"
+build=$1 out=$2 expected=$3 version=$4
+
+rm -rf "$out"
+mkdir -p "$out"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 ||
+  { cat "$out/cpack.log" >&2; fail "cpack could not build the package"; }
+debs=("$out"/*.deb)
+((${#debs[@]} == 1)) && [[ -f ${debs[0]} ]] || fail "cpack made no single .deb in $out"
+deb=${debs[0]}
+[[ $(basename "$deb") == velmorant_${version}_$(dpkg --print-architecture).deb ]] ||
+  fail "package file is named $(basename "$deb")"
+
+field() { dpkg-deb --field "$deb" "$1"; }
+[[ $(field Package) == velmorant ]] || fail "package name is $(field Package)"
+[[ $(field Version) == "$version" ]] || fail "package version is $(field Version)"
+depends=$(field Depends)
+for lib in libc6 libgtk2.0-0 libgtkglext1 libgl1; do
+  [[ ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends lacks $lib: $depends"
+done
+dpkg-deb --info "$deb"
+
+mkdir "$out/root"
+dpkg-deb -x "$deb" "$out/root"
+diff -u <(sed 's#^#usr/#' "$expected") <(files_under "$out/root") ||
+  fail "the package holds other files than an install"
+
+lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian reports errors or warnings"
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $depends"
