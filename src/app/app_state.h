@@ -28,6 +28,9 @@ struct AppState {
   GtkWidget *caz_scale;     // camera azimuth
   gint updating;            // re-entrancy guard of the synchronisation handlers
   double min_altitude;      // lowest telescope altitude allowed, degrees (1.0)
+  gint dragging;            // 1 while the left button drags the view
+  gint drag_x;              // pointer position in the drawing area's window at the
+  gint drag_y;              // last press or motion of the drag, pixels
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

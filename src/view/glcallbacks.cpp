@@ -1,6 +1,7 @@
 // The OpenGL drawing area: configuration, lighting, camera and redraw.
 #include "view/glcallbacks.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "app/app_state.h"
@@ -61,6 +62,31 @@ double scale_radians(GtkWidget *scale) {
   return gtk_range_get_value(GTK_RANGE(scale)) * kCoordPi / 180.0;
 }
 
+// Turns the camera by the pointer's travel from the last drag position to
+// (x, y), window pixels, by writing the camera scales.
+void drag_camera_to(AppState *state, gint x, gint y) {
+  const gint dx = x - state->drag_x, dy = y - state->drag_y;
+  state->drag_x = x;
+  state->drag_y = y;
+
+  // The camera faces the mount, so its left is the way of increasing azimuth
+  // (from the north, looking south, its left is east). Going round to the left
+  // while the pointer moves right makes the near side follow the hand.
+  if (dx != 0) {
+    GtkRange *caz = GTK_RANGE(state->caz_scale);
+    double az = std::fmod(gtk_range_get_value(caz) + dx * kGlDragDegreesPerPixel, 360.0);
+    if (az < 0) az += 360.0;
+    if (az >= 360.0) az = 0.0;  // -tiny + 360 rounding up to 360
+    gtk_range_set_value(caz, az);
+  }
+  // Window y grows downward: pulling the near side down means looking from
+  // higher up. The scale's range stops the camera at the poles.
+  if (dy != 0) {
+    GtkRange *calt = GTK_RANGE(state->calt_scale);
+    gtk_range_set_value(calt, gtk_range_get_value(calt) + dy * kGlDragDegreesPerPixel);
+  }
+}
+
 }  // namespace
 
 GdkGLConfig *gl_find_config(GdkGLConfig *(*new_by_mode)(GdkGLConfigMode)) {
@@ -86,11 +112,18 @@ void gl_init_gtkglext(AppState *state) {
   state->drawing_area = area;
   gtk_widget_set_size_request(area, kRequestedWidth, kRequestedHeight);
   gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
-  gtk_widget_add_events(area, GDK_VISIBILITY_NOTIFY_MASK);
+  // Motion only while button 1 is down, and as hints: one motion event until
+  // the handler reads the pointer again.
+  gtk_widget_add_events(area, GDK_VISIBILITY_NOTIFY_MASK | GDK_BUTTON_PRESS_MASK |
+                                  GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK |
+                                  GDK_POINTER_MOTION_HINT_MASK);
 
   g_signal_connect_after(area, "realize", G_CALLBACK(gl_realize), state);
   g_signal_connect(area, "configure_event", G_CALLBACK(gl_configure_event), state);
   g_signal_connect(area, "expose_event", G_CALLBACK(gl_expose_event), state);
+  g_signal_connect(area, "button_press_event", G_CALLBACK(gl_button_press_event), state);
+  g_signal_connect(area, "motion_notify_event", G_CALLBACK(gl_motion_notify_event), state);
+  g_signal_connect(area, "button_release_event", G_CALLBACK(gl_button_release_event), state);
 
   GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
   gtk_box_pack_end(GTK_BOX(mainhbox), area, TRUE, TRUE, 0);
@@ -146,5 +179,42 @@ gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState
   } else {
     glFlush();
   }
+  return TRUE;
+}
+
+gboolean gl_button_press_event(GtkWidget * /*widget*/, GdkEventButton *event, AppState *state) {
+  // Before GL is set up the view cannot show where the camera goes.
+  if (event->type != GDK_BUTTON_PRESS || event->button != 1 || !state->gl_initialized) {
+    return FALSE;
+  }
+  state->dragging = 1;
+  state->drag_x = gint(event->x);
+  state->drag_y = gint(event->y);
+  return TRUE;
+}
+
+gboolean gl_motion_notify_event(GtkWidget * /*widget*/, GdkEventMotion *event, AppState *state) {
+  if (!state->dragging) return FALSE;
+  gint x, y;
+  GdkModifierType buttons;
+  if (event->is_hint) {
+    // Reading the pointer is also what asks the server for the next hint.
+    gdk_window_get_pointer(event->window, &x, &y, &buttons);
+  } else {
+    x = gint(event->x);
+    y = gint(event->y);
+    buttons = GdkModifierType(event->state);
+  }
+  drag_camera_to(state, x, y);
+  // The button is already up (a hint read after the release, or a release
+  // that went to another window): the drag is over.
+  if (!(buttons & GDK_BUTTON1_MASK)) state->dragging = 0;
+  return TRUE;
+}
+
+gboolean gl_button_release_event(GtkWidget * /*widget*/, GdkEventButton *event, AppState *state) {
+  if (event->button != 1 || !state->dragging) return FALSE;
+  drag_camera_to(state, gint(event->x), gint(event->y));
+  state->dragging = 0;
   return TRUE;
 }

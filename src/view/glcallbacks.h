@@ -9,10 +9,11 @@
 struct AppState;
 
 // Creates the OpenGL drawing area (640 x 480 requested), stores it in
-// state->drawing_area, connects its handlers with state as user data, packs it
-// at the end of the window's "mainhbox" (expanding) and shows it. Ends the
-// process with status 1 when no OpenGL visual exists (see gl_find_config).
-// state->main_window must be set.
+// state->drawing_area, connects its handlers with state as user data (drawing,
+// and the left-button drag that turns the view), packs it at the end of the
+// window's "mainhbox" (expanding) and shows it. Ends the process with status 1
+// when no OpenGL visual exists (see gl_find_config). state->main_window must be
+// set.
 void gl_init_gtkglext(AppState *state);
 
 // The frame-buffer configuration the view draws with: double-buffered RGB with
@@ -43,3 +44,36 @@ gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure *event, AppStat
 // only the background is drawn, and one warning is logged for the run.
 // Returns FALSE when GL cannot be begun.
 gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose *event, AppState *state);
+
+// Degrees the camera turns per pixel of drag, on both axes: 360 / 640, so that
+// a drag across the drawing area at its requested width turns the view once
+// round. 9/16 is exact in binary: a drag of whole pixels moves the camera
+// scales by exact multiples of it.
+constexpr double kGlDragDegreesPerPixel = 0.5625;
+
+// The left-button drag that turns the view. The mount follows the hand as if
+// grabbed: moving the pointer right turns its near side right (the camera goes
+// round to the left, Camera Az increases by kGlDragDegreesPerPixel per pixel,
+// wrapping from 360 to 0 and from 0 to 360); moving it up tilts the near side
+// up (the camera goes down, Camera Alt decreases, stopping at -90 and 90).
+// The drag only writes the Camera Alt and Camera Az scales, through
+// gtk_range_set_value; their own "value-changed" handler moves the camera and
+// light and asks for the redraw. An axis the pointer has not moved along is
+// not written.
+//
+// "button_press_event": a single press of button 1 starts a drag at the
+// pointer, once GL is set up (state->gl_initialized); before that, and for any
+// other button or a double click, nothing happens. Returns TRUE when a drag
+// starts.
+gboolean gl_button_press_event(GtkWidget *widget, GdkEventButton *event, AppState *state);
+
+// "motion_notify_event": during a drag, turns the camera by the pointer's
+// travel since the last press or motion. Motion arrives as hints: reading the
+// pointer here asks for the next one, so a fast drag yields at most one motion
+// per round trip to the X server. A motion read once button 1 is up ends the
+// drag there. Returns TRUE during a drag.
+gboolean gl_motion_notify_event(GtkWidget *widget, GdkEventMotion *event, AppState *state);
+
+// "button_release_event": releasing button 1 applies the travel up to the
+// release point and ends the drag. Returns TRUE when it ends a drag.
+gboolean gl_button_release_event(GtkWidget *widget, GdkEventButton *event, AppState *state);

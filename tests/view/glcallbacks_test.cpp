@@ -5,6 +5,8 @@
 #include <GL/glu.h>
 #include <gtk/gtk.h>
 #include <gtk/gtkgl.h>
+#include <gdk/gdkx.h>
+#include <X11/extensions/XTest.h>
 
 #include <array>
 #include <cmath>
@@ -379,6 +381,215 @@ TEST_F(ViewTest, WithoutAModelOnlyTheBackgroundIsDrawnAndOneWarningLogged) {
   for (const Rgb &c : pic.pixels) drawn += !is_background(c);
   EXPECT_EQ(drawn, 0);
   EXPECT_EQ(warnings, 1);
+}
+
+// Drags on the view made with the real pointer: XTest moves and presses it as
+// a hand would, and the X server sends the drawing area its events, motion
+// hints included.
+class DragTest : public ViewTest {
+ protected:
+  // Counts the motion events that reach the drawing area, and how many of
+  // them are hints.
+  void SetUp() override {
+    ViewTest::SetUp();
+    motion_signal_ = g_signal_lookup("motion-notify-event", GTK_TYPE_WIDGET);
+    hook_ = g_signal_add_emission_hook(
+        motion_signal_, 0,
+        [](GSignalInvocationHint *, guint, const GValue *params, gpointer data) -> gboolean {
+          auto *self = static_cast<DragTest *>(data);
+          if (g_value_get_object(&params[0]) != self->area()) return TRUE;
+          auto *event = static_cast<GdkEventMotion *>(g_value_get_boxed(&params[1]));
+          self->motions_++;
+          self->hints_ += event->is_hint != 0;
+          return TRUE;
+        },
+        this, nullptr);
+  }
+  void TearDown() override {
+    g_signal_remove_emission_hook(motion_signal_, hook_);
+    ViewTest::TearDown();
+  }
+  guint motion_signal_ = 0;
+  gulong hook_ = 0;
+  int motions_ = 0, hints_ = 0;
+
+  struct Camera {
+    double alt, az;
+  };
+  Camera camera() const {
+    return {gtk_range_get_value(GTK_RANGE(state_->calt_scale)),
+            gtk_range_get_value(GTK_RANGE(state_->caz_scale))};
+  }
+  void set_camera(double alt, double az) {
+    set(state_->calt_scale, alt);
+    set(state_->caz_scale, az);
+  }
+
+  std::vector<double> all_scales() const {
+    std::vector<double> v;
+    for (GtkWidget *s : {state_->alt_scale, state_->az_scale, state_->ha_scale, state_->dec_scale,
+                         state_->frot_scale, state_->a1_scale, state_->a2_scale, state_->a3_scale,
+                         state_->lat_scale, state_->calt_scale, state_->caz_scale}) {
+      v.push_back(gtk_range_get_value(GTK_RANGE(s)));
+    }
+    return v;
+  }
+
+  static Display *xdisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
+
+  // Hands the fake input to the server, then lets the toolkit deliver what
+  // the server sends back (a motion hint, and the handler's pointer query).
+  void sync() {
+    for (int i = 0; i < 3; i++) {
+      XSync(xdisplay(), False);
+      process_events();
+      g_usleep(2000);
+    }
+    process_events();
+  }
+
+  // Moves the pointer to (x, y), pixels in the drawing area.
+  void move_to(int x, int y) {
+    gint ox, oy;
+    gdk_window_get_origin(area()->window, &ox, &oy);
+    XTestFakeMotionEvent(xdisplay(), -1, ox + x, oy + y, CurrentTime);
+    sync();
+  }
+  void press(unsigned button, bool down) {
+    XTestFakeButtonEvent(xdisplay(), button, down, CurrentTime);
+    sync();
+  }
+
+  struct Leg {
+    int dx, dy;
+  };
+  // Drags with button from the middle of the area along legs of (dx, dy)
+  // pixels, each in four moves, and returns the camera as it stood before the
+  // release: what the motion handler alone made of the drag. The view is
+  // redrawn before return.
+  Camera drag(unsigned button, std::vector<Leg> legs) {
+    int x = area()->allocation.width / 2, y = area()->allocation.height / 2;
+    move_to(x, y);
+    press(button, true);
+    for (const Leg &leg : legs) {
+      for (int i = 1; i <= 4; i++) move_to(x + leg.dx * i / 4, y + leg.dy * i / 4);
+      x += leg.dx;
+      y += leg.dy;
+    }
+    const Camera before_release = camera();
+    press(button, false);
+    settle();
+    return before_release;
+  }
+};
+
+TEST_F(DragTest, DraggingMovesOnlyTheCameraScalesAtTheRateWrappingAzimuthAndStoppingAltitude) {
+  ASSERT_GE(area()->allocation.height, 420);
+  struct Case {
+    const char *name;
+    Camera from;
+    std::vector<Leg> legs;
+    Camera want;
+  };
+  // Rate 0.5625 degrees per pixel: every expected value is exact.
+  const Case cases[] = {
+      {"right: the camera goes east", {0, 180}, {{64, 0}}, {0, 216}},
+      {"left: the camera goes west", {0, 180}, {{-64, 0}}, {0, 144}},
+      {"down: the camera rises", {0, 180}, {{0, 48}}, {27, 180}},
+      {"up: the camera sinks", {0, 180}, {{0, -48}}, {-27, 180}},
+      {"diagonal", {10, 100}, {{16, -16}}, {1, 109}},
+      {"right through north", {0, 350}, {{32, 0}}, {0, 8}},
+      {"left through north", {0, 8}, {{-32, 0}}, {0, 350}},
+      {"down past the zenith", {60, 180}, {{0, 100}}, {90, 180}},
+      {"up past the nadir", {-60, 180}, {{0, -100}}, {-90, 180}},
+      // Held at the zenith, the drag still follows the pointer: coming back
+      // turns the camera down at once, by the way back alone.
+      {"past the zenith and back", {60, 180}, {{0, 100}, {0, -80}}, {45, 180}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    set_camera(c.from.alt, c.from.az);
+    std::vector<double> want = all_scales();
+    want[9] = c.want.alt;
+    want[10] = c.want.az;
+
+    const Camera moved = drag(1, c.legs);
+    EXPECT_NEAR(moved.alt, c.want.alt, 1e-12) << "before the release";
+    EXPECT_NEAR(moved.az, c.want.az, 1e-12) << "before the release";
+    const std::vector<double> got = all_scales();
+    for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], want[i], 1e-12) << "scale " << i;
+  }
+  // Motion comes as hints, one per pointer query, so a fast drag cannot pile
+  // up events.
+  EXPECT_GT(motions_, 0);
+  EXPECT_EQ(hints_, motions_);
+}
+
+// Grabbed, the mount follows the hand: the point of it nearest the camera
+// moves on the screen the way the pointer moved.
+TEST_F(DragTest, TheNearSideOfTheMountFollowsThePointer) {
+  struct Case {
+    const char *name;
+    int dx, dy;
+  };
+  const Case cases[] = {{"right", 40, 0}, {"left", -40, 0}, {"up", 0, -40}, {"down", 0, 40}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    set_camera(10, 200);
+    const double alt = 10 * kCoordPi / 180, az = 200 * kCoordPi / 180, r = 3;
+    const double near[3] = {r * std::cos(alt) * std::sin(az), r * std::sin(alt),
+                            -r * std::cos(alt) * std::cos(az)};
+    const auto before = project(kIdentity, near[0], near[1], near[2]);
+    drag(1, {{c.dx, c.dy}});
+    const auto after = project(kIdentity, near[0], near[1], near[2]);
+    // Window pixels, y down; the point moves some pixels, not exactly the
+    // pointer's, so only the sense is compared, with 1 pixel to spare.
+    if (c.dx) {
+      EXPECT_GT((after[0] - before[0]) * c.dx, 1.0);
+    }
+    if (c.dy) {
+      EXPECT_GT((after[1] - before[1]) * c.dy, 1.0);
+    }
+  }
+}
+
+TEST_F(DragTest, ADraggedViewIsPixelForPixelTheViewTheScalesGiveDirectly) {
+  const Picture start = picture();
+  drag(1, {{72, -40}});
+  const Camera dragged = camera();
+  const Picture after_drag = picture();
+  EXPECT_FALSE(after_drag == start) << "the drag did not turn the view";
+
+  set_camera(30, 20);
+  set_camera(dragged.alt, dragged.az);
+  EXPECT_TRUE(picture() == after_drag);
+}
+
+TEST_F(DragTest, ClicksOtherButtonsAndDragsBeforeGlIsReadyMoveNoScale) {
+  // At 360, any write of the azimuth would wrap it to 0.
+  set_camera(20, 360);
+  const std::vector<double> start = all_scales();
+  struct Case {
+    const char *name;
+    unsigned button;
+    int dx, dy;
+    bool gl_ready;
+  };
+  const Case cases[] = {
+      {"left click", 1, 0, 0, true},
+      {"middle-button drag", 2, 50, 30, true},
+      {"right-button drag", 3, 50, 30, true},
+      {"left drag before GL is ready", 1, 50, 30, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    state_->gl_initialized = c.gl_ready;
+    drag(c.button, {{c.dx, c.dy}});
+    state_->gl_initialized = 1;
+    const std::vector<double> got = all_scales();
+    for (size_t i = 0; i < got.size(); i++)
+      EXPECT_EQ(got[i], start[i]) << "scale " << i;  // exactly
+  }
 }
 
 // Configuration constructors standing in for the toolkit's.
