@@ -122,7 +122,9 @@ const char *const kHelpText =
     "telescope, looking down). Camera azimuth runs from 0 to 360 and gives the "
     "camera's position around the telescope: at 0 the camera stands north looking "
     "south at the telescope, at 90 east looking west, at 180 south looking north, "
-    "and at 270 west looking east.\n";
+    "and at 270 west looking east. You can also drag the picture with the left "
+    "mouse button: the telescope turns as if you had grabbed it, a drag across the "
+    "whole picture turns it about once round, and the two camera sliders follow.\n";
 
 GtkWidget *create_main_window(void) {
   GtkAccelGroup *accel_group = gtk_accel_group_new();
