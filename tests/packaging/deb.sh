@@ -30,5 +30,5 @@ dpkg-deb -x "$deb" "$out/root"
 diff -u <(sed 's#^#usr/#' "$expected") <(files_under "$out/root") ||
   fail "the package holds other files than an install"
 
-lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian reports errors or warnings"
+TMPDIR=$out lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian reports errors or warnings"
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $depends"

@@ -7,8 +7,7 @@ prefix=$1
 page=$prefix/share/man/man1/velmorant.1.gz
 
 [[ -f $page ]] || fail "no manual page $page"
-errors=$(mktemp)
-trap 'rm -f "$errors"' EXIT
+errors=$prefix.man-errors
 text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$errors") || fail "man cannot render $page"
 if [[ -s $errors ]]; then
   cat "$errors" >&2
