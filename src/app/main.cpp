@@ -10,6 +10,11 @@
 #include "controls/controls.h"
 #include "view/glcallbacks.h"
 
+// The one AppState, held at namespace scope rather than in main's frame: it and
+// the model it owns live until the process ends and are never freed, and this
+// pointer keeps them reachable (to leak checkers too) after main has returned.
+AppState *velmorant_app_state = nullptr;
+
 int main(int argc, char *argv[]) {
   gtk_set_locale();
   gtk_init(&argc, &argv);
@@ -19,9 +24,8 @@ int main(int argc, char *argv[]) {
 
   gtk_gl_init(&argc, &argv);
 
-  // Zero-filled so that no field holds garbage before its writer runs. Lives
-  // until the process ends.
-  AppState *state = g_new0(AppState, 1);
+  // Zero-filled so that no field holds garbage before its writer runs.
+  AppState *state = velmorant_app_state = g_new0(AppState, 1);
   state->gl_initialized = 0;
   state->updating = 0;
   state->min_altitude = kMinAltitudeDegrees;

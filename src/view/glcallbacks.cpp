@@ -112,6 +112,8 @@ void gl_init_gtkglext(AppState *state) {
   state->drawing_area = area;
   gtk_widget_set_size_request(area, kRequestedWidth, kRequestedHeight);
   gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
+  // The drawing area holds its own reference from here on.
+  g_object_unref(config);
   // Motion only while button 1 is down, and as hints: one motion event until
   // the handler reads the pointer again.
   gtk_widget_add_events(area, GDK_VISIBILITY_NOTIFY_MASK | GDK_BUTTON_PRESS_MASK |

@@ -528,6 +528,7 @@ struct ViewWindow {
     GdkGLConfig *config = gdk_gl_config_new_by_mode(
         static_cast<GdkGLConfigMode>(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
     gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
+    g_object_unref(config);
     gtk_fixed_put(GTK_FIXED(fixed), area, 400, 300);
     gtk_container_add(GTK_CONTAINER(window), fixed);
   }

@@ -54,6 +54,7 @@ class ViewTest : public testing::Test {
   void TearDown() override {
     gtk_widget_destroy(state_->main_window);
     process_events();
+    delete state_->model;
     g_free(state_);
   }
 
@@ -606,6 +607,7 @@ TEST(GlConfig, FallsBackToSingleBufferedWithTwoMessages) {
   const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_NE(config, nullptr);
   EXPECT_FALSE(gdk_gl_config_is_double_buffered(config));
+  g_object_unref(config);
   EXPECT_EQ(out,
             "*** Cannot find the double-buffered visual.\n"
             "*** Trying single-buffered visual.\n");

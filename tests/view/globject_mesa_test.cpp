@@ -30,6 +30,7 @@ TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
   GtkWidget *area = gtk_drawing_area_new();
   gtk_widget_set_size_request(area, 64, 64);
   ASSERT_TRUE(gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE));
+  g_object_unref(config);
   gtk_container_add(GTK_CONTAINER(window), area);
   gtk_widget_show_all(window);
   process_events();
