@@ -65,14 +65,14 @@ constexpr gint kHelpHeight = 550;
 // A dialog's action area, buttons packed at the end, holding its OK button:
 // stock "gtk-ok", OK response, may become the default. Returns the button.
 GtkWidget *add_ok_button(GtkWidget *dialog, GCallback on_clicked) {
-  GtkWidget *action_area = GTK_DIALOG(dialog)->action_area;
+  GtkWidget *action_area = gtk_dialog_get_action_area(GTK_DIALOG(dialog));
   gtk_widget_show(action_area);
   gtk_button_box_set_layout(GTK_BUTTON_BOX(action_area), GTK_BUTTONBOX_END);
 
   GtkWidget *button = gtk_button_new_from_stock("gtk-ok");
   gtk_widget_show(button);
   gtk_dialog_add_action_widget(GTK_DIALOG(dialog), button, GTK_RESPONSE_OK);
-  GTK_WIDGET_SET_FLAGS(button, GTK_CAN_DEFAULT);
+  gtk_widget_set_can_default(button, TRUE);
   g_signal_connect(button, "clicked", on_clicked, nullptr);
   return button;
 }
@@ -161,7 +161,7 @@ GtkWidget *create_main_window(void) {
   GtkWidget *contents = gtk_menu_item_new_with_mnemonic("_Contents");
   gtk_widget_show(contents);
   gtk_container_add(GTK_CONTAINER(menuitem7_menu), contents);
-  gtk_widget_add_accelerator(contents, "activate", accel_group, GDK_F1, GdkModifierType(0),
+  gtk_widget_add_accelerator(contents, "activate", accel_group, GDK_KEY_F1, GdkModifierType(0),
                              GTK_ACCEL_VISIBLE);
 
   GtkWidget *menu_about = gtk_menu_item_new_with_mnemonic("_About");
@@ -246,7 +246,7 @@ GtkWidget *create_about_dialog(void) {
   GtkWidget *about_dialog = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(about_dialog), "fill in dynamically");
 
-  GtkWidget *dialog_vbox1 = GTK_DIALOG(about_dialog)->vbox;
+  GtkWidget *dialog_vbox1 = gtk_dialog_get_content_area(GTK_DIALOG(about_dialog));
   gtk_widget_show(dialog_vbox1);
 
   GtkWidget *about_label = gtk_label_new("fill in dynamically");
@@ -260,7 +260,8 @@ GtkWidget *create_about_dialog(void) {
   hookup_object_no_ref(about_dialog, about_dialog, "about_dialog");
   hookup_object_no_ref(about_dialog, dialog_vbox1, "dialog_vbox1");
   hookup_object(about_dialog, about_label, "about_label");
-  hookup_object_no_ref(about_dialog, GTK_DIALOG(about_dialog)->action_area, "dialog_action_area1");
+  hookup_object_no_ref(about_dialog, gtk_dialog_get_action_area(GTK_DIALOG(about_dialog)),
+                       "dialog_action_area1");
   hookup_object(about_dialog, about_ok_button, "about_ok_button");
   return about_dialog;
 }
@@ -270,7 +271,7 @@ GtkWidget *create_help_dialog(void) {
   gtk_widget_set_size_request(help_dialog, kHelpWidth, kHelpHeight);
   gtk_window_set_title(GTK_WINDOW(help_dialog), "Velmorant Simulator Help");
 
-  GtkWidget *dialog_vbox2 = GTK_DIALOG(help_dialog)->vbox;
+  GtkWidget *dialog_vbox2 = gtk_dialog_get_content_area(GTK_DIALOG(help_dialog));
   gtk_widget_show(dialog_vbox2);
 
   GtkWidget *scrolledwindow1 = gtk_scrolled_window_new(nullptr, nullptr);
@@ -295,7 +296,8 @@ GtkWidget *create_help_dialog(void) {
   hookup_object_no_ref(help_dialog, dialog_vbox2, "dialog_vbox2");
   hookup_object(help_dialog, scrolledwindow1, "scrolledwindow1");
   hookup_object(help_dialog, textview1, "textview1");
-  hookup_object_no_ref(help_dialog, GTK_DIALOG(help_dialog)->action_area, "dialog_action_area2");
+  hookup_object_no_ref(help_dialog, gtk_dialog_get_action_area(GTK_DIALOG(help_dialog)),
+                       "dialog_action_area2");
   hookup_object(help_dialog, help_ok_button, "help_ok_button");
   return help_dialog;
 }

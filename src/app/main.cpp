@@ -1,7 +1,6 @@
 // Program entry: builds the window, hands the shared state to the control panel
 // and the OpenGL view, and runs the main loop.
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 
 #include "app/app_state.h"
 #include "app/callbacks.h"
@@ -9,6 +8,7 @@
 #include "app/support.h"
 #include "controls/controls.h"
 #include "view/glcallbacks.h"
+#include "view/glsurface.h"
 
 // The one AppState, held at namespace scope rather than in main's frame: it and
 // the model it owns live until the process ends and are never freed, and this
@@ -16,13 +16,17 @@
 AppState *velmorant_app_state = nullptr;
 
 int main(int argc, char *argv[]) {
-  gtk_set_locale();
+  // GTK 3 reads its GL settings as it starts.
+  gl_surface_prepare_environment();
+#if !GTK_CHECK_VERSION(3, 0, 0)
+  gtk_set_locale();  // GTK 3's gtk_init sets the locale itself
+#endif
   gtk_init(&argc, &argv);
 
   // Registered for completeness of the pixmap support; nothing is loaded from it.
   add_pixmap_directory("C:/velmorant/pixmaps");
 
-  gtk_gl_init(&argc, &argv);
+  gl_surface_init(&argc, &argv);
 
   // Zero-filled so that no field holds garbage before its writer runs.
   AppState *state = velmorant_app_state = g_new0(AppState, 1);

@@ -9,7 +9,8 @@
 
 #include "app/support.h"
 #include "geometry/coord.h"
-#include "view/gl_scope.h"
+#include "view/glscene.h"
+#include "view/glsurface.h"
 
 namespace {
 
@@ -151,17 +152,10 @@ void queue_redraw(const AppState *state) {
   if (state->drawing_area) gtk_widget_queue_draw(state->drawing_area);
 }
 
-// Redraw request of the other handlers: invalidates the drawing area's whole
-// window. The rectangle is in the window's own coordinates, which start at 0, 0;
-// the allocation's origin is the window's place in its parent and is not used.
+// Redraw request of the other handlers: the whole drawing area, through its
+// GL surface.
 void invalidate_view(const AppState *state) {
-  if (!state->drawing_area) return;
-  GdkWindow *window = gtk_widget_get_window(state->drawing_area);
-  if (!window) return;
-  GtkAllocation allocation;
-  gtk_widget_get_allocation(state->drawing_area, &allocation);
-  GdkRectangle whole = {0, 0, allocation.width, allocation.height};
-  gdk_window_invalidate_rect(window, &whole, FALSE);
+  if (state->drawing_area) gl_surface_queue_redraw(state->drawing_area);
 }
 
 // True when an azimuth in degrees points north: just above 0 or just below
@@ -187,6 +181,13 @@ void ctrl_init_scale(AppState *state, const gchar *name, double value, double lo
   // The fields are written directly so that neither "changed" nor
   // "value-changed" is emitted: no handler runs during set-up, and the start-up
   // values, which already agree with one another, need no reconciling.
+#if GTK_CHECK_VERSION(3, 0, 0)
+  // GTK 3 keeps the fields private and notifies from every setter; a scale
+  // given a fresh adjustment that already holds the values notifies nothing.
+  gtk_range_set_adjustment(GTK_RANGE(widget),
+                           GTK_ADJUSTMENT(gtk_adjustment_new(value, lower, upper, step_increment,
+                                                             page_increment, page_size)));
+#else
   GtkAdjustment *adj = gtk_range_get_adjustment(GTK_RANGE(widget));
   adj->upper = upper;
   adj->lower = lower;
@@ -194,6 +195,7 @@ void ctrl_init_scale(AppState *state, const gchar *name, double value, double lo
   adj->step_increment = step_increment;
   adj->page_increment = page_increment;
   adj->page_size = page_size;
+#endif
 
   g_object_set_qdata_full(G_OBJECT(widget), deferred_write_quark(), g_new0(DeferredWrite, 1),
                           g_free);
@@ -398,15 +400,8 @@ void ctrl_on_camera_coords_changed(AppState *state) {
     const double calt_deg = read_deg(state->calt_scale);
     const double caz = read_rad(state->caz_scale);
     gl_load_camera(state->aspect, caz, deg_to_rad(calt_deg));
-
-    // A directional light given under the identity modelview is a world
-    // direction: from the camera's azimuth, somewhat below its altitude.
-    const double e = deg_to_rad(calt_deg - kLightLoweringDeg);
-    const GLfloat light[4] = {static_cast<GLfloat>(std::sin(caz) * std::cos(e)),
-                              static_cast<GLfloat>(std::sin(e)),
-                              static_cast<GLfloat>(-std::cos(caz) * std::cos(e)), 0.0f};
-    glLoadIdentity();
-    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    // The light shines from the camera's side, somewhat below it.
+    gl_aim_light(caz, deg_to_rad(calt_deg - kLightLoweringDeg));
   }
   invalidate_view(state);
 }

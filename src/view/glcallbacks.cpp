@@ -2,61 +2,18 @@
 #include "view/glcallbacks.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "app/app_state.h"
 #include "app/support.h"
 #include "geometry/coord.h"
 #include "model/model.h"
-#include "view/gl_scope.h"
+#include "view/glscene.h"
+#include "view/glsurface.h"
 
 namespace {
 
-// Ambient light over the whole scene, and one white directional light shining
-// from below and from the south until the camera first moves.
-constexpr GLfloat model_ambient[] = {0.5f, 0.5f, 0.5f, 1.0f};
-constexpr GLfloat light0_position[] = {0.0f, -20.0f, 30.0f, 0.0f};
-constexpr GLfloat light0_diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
-constexpr GLfloat light0_specular[] = {1.0f, 1.0f, 1.0f, 1.0f};
-// Front faces: white diffuse (colour material replaces it with the part's
-// colour), a half-strength highlight.
-constexpr GLfloat material_diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
-constexpr GLfloat material_specular[] = {0.5f, 0.5f, 0.5f, 0.5f};
-constexpr GLfloat material_shininess[] = {50.0f};
-
-// Very dark blue: 9/256 green, 29/256 blue.
-constexpr GLclampf kClearRed = 0.0f, kClearGreen = 0.03515625f, kClearBlue = 0.11328125f;
-
 constexpr gint kRequestedWidth = 640;
 constexpr gint kRequestedHeight = 480;
-
-// The fixed GL state: background, one light, material, depth test and
-// back-face culling.
-void set_up_gl_state() {
-  glClearColor(kClearRed, kClearGreen, kClearBlue, 1.0f);
-  glClearDepth(1.0);
-
-  // The modelview matrix is the identity here, so the light's position is a
-  // world direction.
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, model_ambient);
-  glLightfv(GL_LIGHT0, GL_POSITION, light0_position);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, light0_diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, light0_specular);
-
-  // Back faces are culled: every solid is wound counter-clockwise from outside.
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_CULL_FACE);
-  glShadeModel(GL_SMOOTH);
-
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, material_diffuse);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
-  glMaterialfv(GL_FRONT, GL_SHININESS, material_shininess);
-  // From here on glColor gives each part its ambient and diffuse colour.
-  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
-  glEnable(GL_COLOR_MATERIAL);
-}
 
 double scale_radians(GtkWidget *scale) {
   return gtk_range_get_value(GTK_RANGE(scale)) * kCoordPi / 180.0;
@@ -87,33 +44,24 @@ void drag_camera_to(AppState *state, gint x, gint y) {
   }
 }
 
+#if GTK_CHECK_VERSION(3, 0, 0)
+// GtkGLArea's "resize" comes with the new size in device pixels and "render"
+// with the context already current: both hand over to the handlers that
+// GtkGLExt's "configure_event" and "expose_event" run on GTK+ 2.
+void on_resize(GtkGLArea *area, gint /*width*/, gint /*height*/, AppState *state) {
+  gl_configure_event(GTK_WIDGET(area), nullptr, state);
+}
+gboolean on_render(GtkGLArea *area, GdkGLContext * /*context*/, AppState *state) {
+  return gl_expose_event(GTK_WIDGET(area), nullptr, state);
+}
+#endif
+
 }  // namespace
 
-GdkGLConfig *gl_find_config(GdkGLConfig *(*new_by_mode)(GdkGLConfigMode)) {
-  GdkGLConfig *config =
-      new_by_mode(GdkGLConfigMode(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
-  if (config) return config;
-
-  g_print("*** Cannot find the double-buffered visual.\n");
-  g_print("*** Trying single-buffered visual.\n");
-  config = new_by_mode(GdkGLConfigMode(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH));
-  if (config) return config;
-
-  g_print("*** No appripriate OpenGL capable visual found.\n");
-  std::exit(1);
-}
-
 void gl_init_gtkglext(AppState *state) {
-  // No version query: gtk_gl_init has already made sure that GLX is there, and
-  // nothing here depends on the version.
-  GdkGLConfig *config = gl_find_config(gdk_gl_config_new_by_mode);
-
-  GtkWidget *area = gtk_drawing_area_new();
+  GtkWidget *area = gl_surface_new();
   state->drawing_area = area;
   gtk_widget_set_size_request(area, kRequestedWidth, kRequestedHeight);
-  gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
-  // The drawing area holds its own reference from here on.
-  g_object_unref(config);
   // Motion only while button 1 is down, and as hints: one motion event until
   // the handler reads the pointer again.
   gtk_widget_add_events(area, GDK_VISIBILITY_NOTIFY_MASK | GDK_BUTTON_PRESS_MASK |
@@ -121,8 +69,13 @@ void gl_init_gtkglext(AppState *state) {
                                   GDK_POINTER_MOTION_HINT_MASK);
 
   g_signal_connect_after(area, "realize", G_CALLBACK(gl_realize), state);
+#if GTK_CHECK_VERSION(3, 0, 0)
+  g_signal_connect(area, "resize", G_CALLBACK(on_resize), state);
+  g_signal_connect(area, "render", G_CALLBACK(on_render), state);
+#else
   g_signal_connect(area, "configure_event", G_CALLBACK(gl_configure_event), state);
   g_signal_connect(area, "expose_event", G_CALLBACK(gl_expose_event), state);
+#endif
   g_signal_connect(area, "button_press_event", G_CALLBACK(gl_button_press_event), state);
   g_signal_connect(area, "motion_notify_event", G_CALLBACK(gl_motion_notify_event), state);
   g_signal_connect(area, "button_release_event", G_CALLBACK(gl_button_release_event), state);
@@ -134,17 +87,20 @@ void gl_init_gtkglext(AppState *state) {
 
 void gl_realize(GtkWidget *widget, AppState *state) {
   {
+    gl_surface_check(widget);
     GlScope gl(widget);
     if (!gl) return;
-    set_up_gl_state();
+    gl_set_up_state();
     state->model = model_init();
   }
   state->gl_initialized = 1;
 }
 
 gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure * /*event*/, AppState *state) {
-  state->width = widget->allocation.width;
-  state->height = widget->allocation.height;
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(widget, &allocation);
+  state->width = allocation.width;
+  state->height = allocation.height;
   if (state->height == 0) state->height = 1;
   state->aspect = double(state->width) / double(state->height);
 
@@ -160,27 +116,18 @@ gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState
   GlScope gl(widget);
   if (!gl) return FALSE;
 
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glLoadIdentity();
-
   const auto a3 = float(gtk_range_get_value(GTK_RANGE(state->a3_scale)));
   const auto a2 = float(gtk_range_get_value(GTK_RANGE(state->a2_scale)));
   const auto a1 = float(gtk_range_get_value(GTK_RANGE(state->a1_scale)));
-  if (state->model) {
-    model_draw(state->model, a1, a2, a3);
-  } else {
+  gl_draw_frame(state->model, a1, a2, a3);
+  if (!state->model) {
     static bool warned = false;
     if (!warned) {
       g_warning("The mount model could not be built; the view shows the background only.");
       warned = true;
     }
   }
-
-  if (gdk_gl_drawable_is_double_buffered(gl.drawable())) {
-    gdk_gl_drawable_swap_buffers(gl.drawable());
-  } else {
-    glFlush();
-  }
+  gl_surface_present(widget);
   return TRUE;
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 
 struct AppState;
 
@@ -12,23 +11,16 @@ struct AppState;
 // state->drawing_area, connects its handlers with state as user data (drawing,
 // and the left-button drag that turns the view), packs it at the end of the
 // window's "mainhbox" (expanding) and shows it. Ends the process with status 1
-// when no OpenGL visual exists (see gl_find_config). state->main_window must be
-// set.
+// when no OpenGL visual exists (see gl_surface_new). state->main_window must be
+// set. The GL surface is GtkGLExt's on GTK+ 2 and a GtkGLArea on GTK 3, whose
+// "resize" and "render" signals run the configure and expose handlers below.
 void gl_init_gtkglext(AppState *state);
-
-// The frame-buffer configuration the view draws with: double-buffered RGB with
-// a depth buffer; failing that, single-buffered after printing
-// "*** Cannot find the double-buffered visual." and "*** Trying single-buffered
-// visual." on standard output; failing that too, prints
-// "*** No appripriate OpenGL capable visual found." and exits with status 1.
-// new_by_mode is the configuration constructor (gdk_gl_config_new_by_mode in
-// the program).
-GdkGLConfig *gl_find_config(GdkGLConfig *(*new_by_mode)(GdkGLConfigMode));
 
 // The drawing area's handlers. They are connected by gl_init_gtkglext and are
 // declared here so that tests can drive them directly.
 //
-// "realize": sets the clear colour, the light and material, depth test and
+// "realize": ends the process when the area's context cannot draw fixed-function
+// GL (gl_surface_check); sets the clear colour, the light and material, depth test and
 // back-face culling, builds the mount model and sets state->gl_initialized.
 // Does nothing when GL cannot be begun on the widget.
 void gl_realize(GtkWidget *widget, AppState *state);

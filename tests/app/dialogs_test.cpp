@@ -88,8 +88,8 @@ TEST(HelpDialog, IsA426By550ReadOnlyWrappedTextWithoutCursor) {
   gtk_widget_get_size_request(dialog, &width, &height);
   EXPECT_EQ(width, 426);
   EXPECT_EQ(height, 550);
-  EXPECT_EQ(dialog->allocation.width, 426);
-  EXPECT_EQ(dialog->allocation.height, 550);
+  EXPECT_EQ(allocation_of(dialog).width, 426);
+  EXPECT_EQ(allocation_of(dialog).height, 550);
 
   GtkTextView *view = GTK_TEXT_VIEW(lookup_widget(dialog, "textview1"));
   EXPECT_FALSE(gtk_text_view_get_editable(view));

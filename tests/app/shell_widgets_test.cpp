@@ -142,9 +142,9 @@ TEST_F(MainWindowTest, ScalesStartWithEmptyRangeAndTheyShareAColumnAtLeast260Wid
   for (const char *name : kScaleNames) {
     SCOPED_TRACE(name);
     GtkAdjustment *adj = gtk_range_get_adjustment(GTK_RANGE(find(name)));
-    EXPECT_EQ(adj->lower, 0.0);
-    EXPECT_EQ(adj->upper, 0.0);
-    EXPECT_EQ(adj->value, 0.0);
+    EXPECT_EQ(gtk_adjustment_get_lower(adj), 0.0);
+    EXPECT_EQ(gtk_adjustment_get_upper(adj), 0.0);
+    EXPECT_EQ(gtk_adjustment_get_value(adj), 0.0);
   }
   gint width = 0;
   gtk_widget_get_size_request(find("alt_scale"), &width, nullptr);
@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, ScalesStartWithEmptyRangeAndTheyShareAColumnAtLeast260Wid
   process_events();
   for (const char *name : kScaleNames) {
     SCOPED_TRACE(name);
-    EXPECT_GE(find(name)->allocation.width, 260);
+    EXPECT_GE(allocation_of(find(name)).width, 260);
   }
 }
 
@@ -164,24 +164,24 @@ TEST_F(MainWindowTest, ExtraHeightGoesToTheSeparatorRowsOnly) {
   const char *const fixed[] = {"label2",     "label6",    "label12",  "alt_scale",
                                "frot_scale", "caz_scale", "menubar1", "statusbar1"};
   std::vector<int> before;
-  for (const char *name : fixed) before.push_back(find(name)->allocation.height);
-  const int separator_before = find("hseparator3")->allocation.height;
+  for (const char *name : fixed) before.push_back(allocation_of(find(name)).height);
+  const int separator_before = allocation_of(find("hseparator3")).height;
 
-  gtk_window_resize(GTK_WINDOW(window_), window_->allocation.width,
-                    window_->allocation.height + 500);
-  for (int i = 0; i < 50 && find("hseparator3")->allocation.height == separator_before; i++) {
+  gtk_window_resize(GTK_WINDOW(window_), allocation_of(window_).width,
+                    allocation_of(window_).height + 500);
+  for (int i = 0; i < 50 && allocation_of(find("hseparator3")).height == separator_before; i++) {
     g_usleep(10000);
     process_events();
   }
   for (size_t i = 0; i < G_N_ELEMENTS(fixed); i++) {
     SCOPED_TRACE(fixed[i]);
-    EXPECT_EQ(find(fixed[i])->allocation.height, before[i]);
+    EXPECT_EQ(allocation_of(find(fixed[i])).height, before[i]);
   }
   // Five separator rows share the 500 extra pixels.
   for (const char *name :
        {"hseparator1", "hseparator2", "hseparator3", "hseparator4", "hseparator5"}) {
     SCOPED_TRACE(name);
-    EXPECT_NEAR(find(name)->allocation.height - separator_before, 100, 1);
+    EXPECT_NEAR(allocation_of(find(name)).height - separator_before, 100, 1);
   }
 }
 
@@ -190,7 +190,7 @@ TEST_F(MainWindowTest, F1OpensTheHelpDialog) {
   process_events();
   const char *const help = "Velmorant Simulator Help";
   close_all(help);
-  gtk_test_widget_send_key(find("alt_scale"), GDK_F1, GdkModifierType(0));
+  gtk_test_widget_send_key(find("alt_scale"), GDK_KEY_F1, GdkModifierType(0));
   process_events();
   EXPECT_EQ(windows_titled(help).size(), 1u);
   close_all(help);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +20,7 @@
 #include "app/support.h"
 #include "controls/controls.h"
 #include "geometry/coord.h"
+#include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
 
 namespace {
@@ -164,8 +164,10 @@ TEST_F(ControlPanel, SetUpGivesEveryScaleItsRangeAndStartUpValueWithoutRunningAH
     ASSERT_EQ(state_->*row.field, lookup_widget(state_->main_window, row.name));
     GtkAdjustment *adj = gtk_range_get_adjustment(GTK_RANGE(state_->*row.field));
     // Exact: small integers assigned as they are. Page size 0 makes the upper end reachable.
-    const std::array<double, 6> got = {adj->value,          adj->lower,          adj->upper,
-                                       adj->step_increment, adj->page_increment, adj->page_size};
+    const std::array<double, 6> got = {
+        gtk_adjustment_get_value(adj),          gtk_adjustment_get_lower(adj),
+        gtk_adjustment_get_upper(adj),          gtk_adjustment_get_step_increment(adj),
+        gtk_adjustment_get_page_increment(adj), gtk_adjustment_get_page_size(adj)};
     EXPECT_EQ(got, (std::array<double, 6>{row.start, row.lower, row.upper, 1, 10, 0}));
   }
 }
@@ -351,9 +353,12 @@ TEST_F(ControlPanelByHand, ARefusedMoveChangesNoScaleThatItsRefusalDoesNotWriteB
   };
   const Case cases[] = {
       {"altitude 0.99", {}, {kAlt, 0, 1.1}, 0.99},
-      {"declination -90", {}, {kDec, GDK_Home, 0}, -90},
-      {"a1 on the horizon", {}, {kA1, GDK_Home, 0}, 0},
-      {"a1 on the horizon with the tube on the pole", {{kAz, GDK_Home, 0}}, {kA1, GDK_Home, 0}, 0},
+      {"declination -90", {}, {kDec, GDK_KEY_Home, 0}, -90},
+      {"a1 on the horizon", {}, {kA1, GDK_KEY_Home, 0}, 0},
+      {"a1 on the horizon with the tube on the pole",
+       {{kAz, GDK_KEY_Home, 0}},
+       {kA1, GDK_KEY_Home, 0},
+       0},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -386,8 +391,8 @@ TEST_F(ControlPanelByHand, AMoveRightAfterARefusedOneIsSynchronisedAndThePoleRul
   for (Scale s : {kA1, kDec}) {
     SCOPED_TRACE(kScaleRows[s].name);
     Restart();
-    ASSERT_TRUE(press(s, GDK_Home));
-    ASSERT_TRUE(press(s, GDK_Right));
+    ASSERT_TRUE(press(s, GDK_KEY_Home));
+    ASSERT_TRUE(press(s, GDK_KEY_Right));
     settle();
     EXPECT_NEAR(get(s), kStart[s] + 1, 1e-9);
     EXPECT_NEAR(get(kAlt), 46, 1e-9);  // either way the tube rises by one degree
@@ -519,10 +524,6 @@ struct ViewWindow {
   ViewWindow() {
     GtkWidget *fixed = gtk_fixed_new();
     gtk_widget_set_size_request(area, 120, 90);
-    GdkGLConfig *config = gdk_gl_config_new_by_mode(
-        static_cast<GdkGLConfigMode>(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
-    gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE);
-    g_object_unref(config);
     gtk_fixed_put(GTK_FIXED(fixed), area, 400, 300);
     gtk_container_add(GTK_CONTAINER(window), fixed);
   }
@@ -533,7 +534,7 @@ struct ViewWindow {
   }
 
   GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  GtkWidget *area = gtk_drawing_area_new();
+  GtkWidget *area = gl_surface_new();
 };
 
 // A move of each synchronisation handler, and a refused one.
@@ -548,12 +549,7 @@ TEST_F(ControlPanel, RedrawRequestsSkipAnUnrealisedDrawingAreaAndThenExposeAllOf
   view.show();
   ASSERT_TRUE(gtk_widget_get_window(view.area));
   std::vector<GdkRectangle> exposed;
-  g_signal_connect(view.area, "expose-event",
-                   G_CALLBACK(+[](GtkWidget *, GdkEventExpose *event, gpointer log) {
-                     static_cast<std::vector<GdkRectangle> *>(log)->push_back(event->area);
-                     return TRUE;
-                   }),
-                   &exposed);
+  record_redraws(view.area, &exposed);
   for (const auto &move : kMoves) {
     SCOPED_TRACE(testing::Message() << kScaleRows[move.first].name << " = " << move.second);
     exposed.clear();
@@ -568,15 +564,6 @@ TEST_F(ControlPanel, RedrawRequestsSkipAnUnrealisedDrawingAreaAndThenExposeAllOf
   state_->drawing_area = nullptr;
 }
 
-// Runs f with the area's GL context current.
-template <typename F>
-void in_gl(GtkWidget *area, F f) {
-  GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(area);
-  ASSERT_TRUE(gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(area)));
-  f();
-  gdk_gl_drawable_gl_end(drawable);
-}
-
 struct GlState {
   std::array<GLfloat, 16> projection, modelview;
   std::array<GLfloat, 4> light;
@@ -585,7 +572,7 @@ struct GlState {
 
 GlState read_gl_state(GtkWidget *area) {
   GlState s{};
-  in_gl(area, [&] {
+  with_gl(area, [&] {
     glGetFloatv(GL_PROJECTION_MATRIX, s.projection.data());
     glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
     glGetLightfv(GL_LIGHT0, GL_POSITION, s.light.data());
@@ -613,8 +600,8 @@ TEST_F(ControlPanel, CameraScalesAimTheViewAndItsLightOnlyOnceGlIsReady) {
   EXPECT_EQ(untouched.light, fresh.light);
 
   state_->gl_initialized = 1;
-  in_gl(view.area, [] { glRotatef(90, 0, 1, 0); });  // as a drawn frame may leave it
-  set(kCalt, 10);                                    // camera east of the mount, 10 degrees up
+  with_gl(view.area, [] { glRotatef(90, 0, 1, 0); });  // as a drawn frame may leave it
+  set(kCalt, 10);                                      // camera east of the mount, 10 degrees up
   const GlState s = read_gl_state(view.area);
   EXPECT_EQ(s.matrix_mode, GL_MODELVIEW);
   // Exactly the identity: it was loaded, not computed.

@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+// A widget's allocation: its place in its parent's window and its size.
+inline GtkAllocation allocation_of(GtkWidget *widget) {
+  GtkAllocation a;
+  gtk_widget_get_allocation(widget, &a);
+  return a;
+}
+
 // Lets pending redraws, resizes and dialogs happen before a test looks.
 inline void process_events() {
   while (gtk_events_pending()) gtk_main_iteration();

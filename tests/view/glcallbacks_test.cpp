@@ -4,7 +4,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 #include <gdk/gdkx.h>
 #include <X11/extensions/XTest.h>
 
@@ -18,6 +17,7 @@
 #include "controls/controls.h"
 #include "geometry/coord.h"
 #include "model/model.h"
+#include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
 #include "view/glcallbacks.h"
 
@@ -89,10 +89,7 @@ class ViewTest : public testing::Test {
   // Runs body with the drawing area's GL context current.
   template <typename Body>
   void with_gl(Body body) {
-    GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(area());
-    ASSERT_TRUE(gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(area())));
-    body();
-    gdk_gl_drawable_gl_end(drawable);
+    ::with_gl(area(), body);
   }
 
   Matrix matrix(GLenum which) {
@@ -119,10 +116,9 @@ class ViewTest : public testing::Test {
 
   Picture picture() {
     Picture p;
-    p.width = area()->allocation.width;
-    p.height = area()->allocation.height;
-    GdkPixbuf *pixbuf = gdk_pixbuf_get_from_drawable(nullptr, area()->window, nullptr, 0, 0, 0, 0,
-                                                     p.width, p.height);
+    p.width = allocation_of(area()).width;
+    p.height = allocation_of(area()).height;
+    GdkPixbuf *pixbuf = area_pixbuf(area());
     EXPECT_NE(pixbuf, nullptr);
     if (!pixbuf) return p;
     const guchar *data = gdk_pixbuf_get_pixels(pixbuf);
@@ -146,7 +142,7 @@ class ViewTest : public testing::Test {
     with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
     GLdouble wx, wy, wz;
     EXPECT_TRUE(gluProject(x, y, z, modelview.data(), projection.data(), viewport, &wx, &wy, &wz));
-    return {wx, area()->allocation.height - wy};
+    return {wx, allocation_of(area()).height - wy};
   }
 
   AppState *state_ = nullptr;
@@ -218,9 +214,11 @@ TEST_F(ViewTest, RealizeSetsTheGlStateAndBuildsFourConsecutiveLists) {
 }
 
 TEST_F(ViewTest, ConfigureWithZeroHeightStoresHeightOneAndAspectEqualToWidth) {
-  const GtkAllocation saved = area()->allocation;
-  area()->allocation.width = 300;
-  area()->allocation.height = 0;
+  const GtkAllocation saved = allocation_of(area());
+  GtkAllocation squashed = saved;
+  squashed.width = 300;
+  squashed.height = 0;
+  gtk_widget_set_allocation(area(), &squashed);
   EXPECT_TRUE(gl_configure_event(area(), nullptr, state_));
   EXPECT_EQ(state_->width, 300);
   EXPECT_EQ(state_->height, 1);
@@ -229,7 +227,7 @@ TEST_F(ViewTest, ConfigureWithZeroHeightStoresHeightOneAndAspectEqualToWidth) {
   with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
   EXPECT_EQ(viewport[2], 300);
   EXPECT_EQ(viewport[3], 1);
-  area()->allocation = saved;
+  gtk_widget_set_allocation(area(), &saved);
   gl_configure_event(area(), nullptr, state_);
 }
 
@@ -267,8 +265,8 @@ TEST_F(ViewTest, CameraSitsWhereTheCameraScalesPutItThroughResizes) {
                 -23 * std::cos(h) * std::cos(a));
   GLint viewport[4];
   with_gl([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
-  EXPECT_EQ(viewport[2], area()->allocation.width);
-  EXPECT_EQ(viewport[3], area()->allocation.height);
+  EXPECT_EQ(viewport[2], allocation_of(area()).width);
+  EXPECT_EQ(viewport[3], allocation_of(area()).height);
   EXPECT_DOUBLE_EQ(state_->aspect, double(viewport[2]) / viewport[3]);
 }
 
@@ -350,7 +348,7 @@ TEST_F(ViewTest, TheBaseDoesNotMoveWithAnyAxis) {
 
 TEST_F(ViewTest, MovingACameraScaleChangesThePictureWithoutAConfigure) {
   int configures = 0;
-  g_signal_connect_swapped(area(), "configure_event", G_CALLBACK(+[](int *n) {
+  g_signal_connect_swapped(area(), kResizeSignal, G_CALLBACK(+[](int *n) {
                              ++*n;
                              return FALSE;
                            }),
@@ -452,7 +450,7 @@ class DragTest : public ViewTest {
   // Moves the pointer to (x, y), pixels in the drawing area.
   void move_to(int x, int y) {
     gint ox, oy;
-    gdk_window_get_origin(area()->window, &ox, &oy);
+    area_origin(area(), &ox, &oy);
     XTestFakeMotionEvent(xdisplay(), -1, ox + x, oy + y, CurrentTime);
     sync();
   }
@@ -469,7 +467,7 @@ class DragTest : public ViewTest {
   // release: what the motion handler alone made of the drag. The view is
   // redrawn before return.
   Camera drag(unsigned button, std::vector<Leg> legs) {
-    int x = area()->allocation.width / 2, y = area()->allocation.height / 2;
+    int x = allocation_of(area()).width / 2, y = allocation_of(area()).height / 2;
     move_to(x, y);
     press(button, true);
     for (const Leg &leg : legs) {
@@ -485,7 +483,7 @@ class DragTest : public ViewTest {
 };
 
 TEST_F(DragTest, DraggingMovesOnlyTheCameraScalesAtTheRateWrappingAzimuthAndStoppingAltitude) {
-  ASSERT_GE(area()->allocation.height, 420);
+  ASSERT_GE(allocation_of(area()).height, 420);
   struct Case {
     const char *name;
     Camera from;
@@ -593,6 +591,7 @@ TEST_F(DragTest, ClicksOtherButtonsAndDragsBeforeGlIsReadyMoveNoScale) {
   }
 }
 
+#if !GTK_CHECK_VERSION(3, 0, 0)
 // Configuration constructors standing in for the toolkit's.
 GdkGLConfig *only_single_buffered(GdkGLConfigMode mode) {
   return (mode & GDK_GL_MODE_DOUBLE) ? nullptr : gdk_gl_config_new_by_mode(mode);
@@ -624,5 +623,7 @@ TEST(GlConfig, WithNoVisualAtAllPrintsThreeMessagesAndExitsWithStatusOne) {
       "\\*\\*\\* Trying single-buffered visual.\n"
       "\\*\\*\\* No appripriate OpenGL capable visual found.\n");
 }
+
+#endif
 
 }  // namespace

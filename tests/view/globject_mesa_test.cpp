@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 
-#include "support/gtk_test_util.h"
+#include "support/gl_test_util.h"
 
 namespace {
 
@@ -23,47 +22,41 @@ void draw_every_solid() {
 }
 
 TEST(GlobjectMesa, SolidsCompileIntoAListAndDrawWithoutAGlError) {
-  GdkGLConfig *config = gdk_gl_config_new_by_mode(
-      static_cast<GdkGLConfigMode>(GDK_GL_MODE_RGB | GDK_GL_MODE_DEPTH | GDK_GL_MODE_DOUBLE));
-  ASSERT_NE(config, nullptr) << "no double-buffered RGB visual with depth";
   GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  GtkWidget *area = gtk_drawing_area_new();
+  GtkWidget *area = gl_surface_new();
   gtk_widget_set_size_request(area, 64, 64);
-  ASSERT_TRUE(gtk_widget_set_gl_capability(area, config, nullptr, TRUE, GDK_GL_RGBA_TYPE));
-  g_object_unref(config);
   gtk_container_add(GTK_CONTAINER(window), area);
   gtk_widget_show_all(window);
   process_events();
 
-  GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(area);
-  ASSERT_TRUE(gdk_gl_drawable_gl_begin(drawable, gtk_widget_get_gl_context(area)));
-  glEnable(GL_CULL_FACE);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  GLint depth_before = 0, depth_after = 0;
-  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
+  with_gl(area, [] {
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GLint depth_before = 0, depth_after = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
 
-  const GLuint list = glGenLists(1);
-  ASSERT_NE(list, 0u);
-  glNewList(list, GL_COMPILE);
-  draw_every_solid();
-  glEndList();
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "while compiling";
-  glCallList(list);
-  glFinish();
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "while drawing";
-  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_after);
-  EXPECT_EQ(depth_after, depth_before);
+    const GLuint list = glGenLists(1);
+    ASSERT_NE(list, 0u);
+    glNewList(list, GL_COMPILE);
+    draw_every_solid();
+    glEndList();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "while compiling";
+    glCallList(list);
+    glFinish();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "while drawing";
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_after);
+    EXPECT_EQ(depth_after, depth_before);
 
-  // Something was drawn: the cylinder covers the centre of the view.
-  GLubyte centre[3] = {0, 0, 0};
-  glReadPixels(32, 32, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, centre);
-  EXPECT_GT(centre[0] + centre[1] + centre[2], 0) << "the view stayed black";
+    // Something was drawn: the cylinder covers the centre of the view.
+    GLubyte centre[3] = {0, 0, 0};
+    glReadPixels(32, 32, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, centre);
+    EXPECT_GT(centre[0] + centre[1] + centre[2], 0) << "the view stayed black";
 
-  glDeleteLists(list, 1);
-  gdk_gl_drawable_gl_end(drawable);
+    glDeleteLists(list, 1);
+  });
   gtk_widget_destroy(window);
   process_events();
 }
