@@ -151,7 +151,14 @@ GtkWidget *create_main_window(void) {
   gtk_widget_show(menu_quit);
   gtk_container_add(GTK_CONTAINER(menuitem4_menu), menu_quit);
 
+#if GTK_CHECK_VERSION(3, 0, 0)
+  // The stock item brings its own F1 accelerator, and GTK 3 gives F1 to it
+  // rather than to Contents: without the group it brings none, and F1 opens
+  // the help as on GTK+ 2.
+  GtkWidget *menuitem7 = gtk_image_menu_item_new_from_stock("gtk-help", nullptr);
+#else
   GtkWidget *menuitem7 = gtk_image_menu_item_new_from_stock("gtk-help", accel_group);
+#endif
   gtk_widget_show(menuitem7);
   gtk_container_add(GTK_CONTAINER(menubar1), menuitem7);
 

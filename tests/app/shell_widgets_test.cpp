@@ -11,6 +11,7 @@
 #include "app/interface.h"
 #include "app/support.h"
 #include "support/gtk_test_util.h"
+#include "support/key_input.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ TEST_F(MainWindowTest, F1OpensTheHelpDialog) {
   process_events();
   const char *const help = "Velmorant Simulator Help";
   close_all(help);
-  gtk_test_widget_send_key(find("alt_scale"), GDK_KEY_F1, GdkModifierType(0));
+  ASSERT_TRUE(press_key(find("alt_scale"), GDK_KEY_F1));
   process_events();
   EXPECT_EQ(windows_titled(help).size(), 1u);
   close_all(help);

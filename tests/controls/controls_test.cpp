@@ -22,6 +22,7 @@
 #include "geometry/coord.h"
 #include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
+#include "support/key_input.h"
 
 namespace {
 
@@ -309,12 +310,8 @@ class ControlPanelByHand : public ControlPanel {
     gtk_widget_show(state_->main_window);
     settle();
   }
-  // Presses and releases a key on a scale. The key goes to the window's focus
-  // widget, and sending it does not move the focus there.
-  bool press(Scale s, guint key) {
-    gtk_widget_grab_focus(scale(s));
-    return gtk_test_widget_send_key(scale(s), key, GdkModifierType(0));
-  }
+  // Presses and releases a key on a scale.
+  bool press(Scale s, guint key) { return press_key(scale(s), key); }
   // Makes the move and records every value each scale passes through. An
   // emission hook sees a value before any handler of the emission has run,
   // so it also sees a move that is then refused and written back.

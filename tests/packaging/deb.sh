@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # CPack builds the .deb; its Depends line was computed from the program (so it
-# names the GTK+ 2 and GtkGLExt libraries), it unpacks to the same files as a
-# plain install under /usr, and lintian finds neither errors nor warnings.
-#   deb.sh BUILD_DIR OUT_DIR EXPECTED_FILES VERSION
+# names the libraries of the toolkit it was built on, GTK+ 2 with GtkGLExt or
+# GTK 3, and none of the other), it unpacks to the same files as a plain
+# install under /usr, and lintian finds neither errors nor warnings.
+#   deb.sh BUILD_DIR OUT_DIR EXPECTED_FILES VERSION GTK
 source "$(dirname "$0")/lib.sh"
-build=$1 out=$2 expected=$3 version=$4
+build=$1 out=$2 expected=$3 version=$4 gtk=$5
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -20,8 +21,12 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ $(field Package) == velmorant ]] || fail "package name is $(field Package)"
 [[ $(field Version) == "$version" ]] || fail "package version is $(field Version)"
 depends=$(field Depends)
-for lib in libc6 libgtk2.0-0 libgtkglext1 libgl1; do
+toolkit_packages "$gtk"
+for lib in libc6 libgl1 "${wanted[@]}"; do
   [[ ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends lacks $lib: $depends"
+done
+for lib in "${unwanted[@]}"; do
+  [[ ! ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends names $lib: $depends"
 done
 dpkg-deb --info "$deb"
 
