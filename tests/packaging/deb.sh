@@ -21,12 +21,13 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ $(field Package) == velmorant ]] || fail "package name is $(field Package)"
 [[ $(field Version) == "$version" ]] || fail "package version is $(field Version)"
 depends=$(field Depends)
+# A library package may carry Debian 13's "t64" suffix (64-bit time_t).
 toolkit_packages "$gtk"
 for lib in libc6 libgl1 "${wanted[@]}"; do
-  [[ ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends lacks $lib: $depends"
+  [[ ",$depends," =~ [,\ ]$lib(t64)?[\ ,] ]] || fail "Depends lacks $lib: $depends"
 done
 for lib in "${unwanted[@]}"; do
-  [[ ! ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends names $lib: $depends"
+  [[ ! ",$depends," =~ [,\ ]$lib(t64)?[\ ,] ]] || fail "Depends names $lib: $depends"
 done
 dpkg-deb --info "$deb"
 
