@@ -3,6 +3,8 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <cmath>
+
 #include "app/callbacks.h"
 
 namespace {
@@ -77,6 +79,38 @@ GtkWidget *add_ok_button(GtkWidget *dialog, GCallback on_clicked) {
   return button;
 }
 
+#if GTK_CHECK_VERSION(3, 0, 0)
+// The mouse wheel on a scale, as GTK+ 2 turns it: two steps a notch, up and
+// left toward the lower end. GTK 3 would move a page, and up toward the upper
+// end. The value goes through "change-value", as GTK's own moves do, so the
+// scale's rounding and clamping apply.
+gboolean scroll_like_gtk2(GtkWidget *widget, GdkEventScroll *event, gpointer /*user_data*/) {
+  double notches = 0;
+  switch (event->direction) {
+    case GDK_SCROLL_UP:
+    case GDK_SCROLL_LEFT:
+      notches = -1;
+      break;
+    case GDK_SCROLL_DOWN:
+    case GDK_SCROLL_RIGHT:
+      notches = 1;
+      break;
+    case GDK_SCROLL_SMOOTH:
+      notches = std::fabs(event->delta_x) > std::fabs(event->delta_y) ? event->delta_x
+                                                                       : event->delta_y;
+      break;
+  }
+  GtkRange *range = GTK_RANGE(widget);
+  if (gtk_range_get_inverted(range)) notches = -notches;
+  GtkAdjustment *adj = gtk_range_get_adjustment(range);
+  const double value =
+      gtk_adjustment_get_value(adj) + notches * 2 * gtk_adjustment_get_step_increment(adj);
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(range, "change-value", GTK_SCROLL_JUMP, value, &handled);
+  return TRUE;
+}
+#endif
+
 }  // namespace
 
 const char *const kHelpText =
@@ -128,6 +162,11 @@ const char *const kHelpText =
 
 GtkWidget *create_main_window(void) {
   GtkAccelGroup *accel_group = gtk_accel_group_new();
+#if GTK_CHECK_VERSION(3, 0, 0)
+  // A click in a scale's trough moves it a page, as on GTK+ 2, rather than
+  // jumping the slider to the pointer.
+  g_object_set(gtk_settings_get_default(), "gtk-primary-button-warps-slider", FALSE, nullptr);
+#endif
 
   GtkWidget *main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(main_window), "Velmorant Mount Simulation");
@@ -191,6 +230,11 @@ GtkWidget *create_main_window(void) {
     gtk_widget_show(separators[i]);
     gtk_table_attach(GTK_TABLE(table2), separators[i], 0, 2, row, row + 1, GTK_FILL,
                      GtkAttachOptions(GTK_EXPAND | GTK_FILL), 0, 0);
+#if GTK_CHECK_VERSION(3, 0, 0)
+    // GTK 3 paints a separator over all its height: keep the line thin and in
+    // the middle of its row, as GTK+ 2 draws it, however tall the row grows.
+    gtk_widget_set_valign(separators[i], GTK_ALIGN_CENTER);
+#endif
   }
 
   GtkWidget *scales[G_N_ELEMENTS(kScaleRows)];
@@ -200,6 +244,9 @@ GtkWidget *create_main_window(void) {
     gtk_widget_show(scales[i]);
     gtk_table_attach(GTK_TABLE(table2), scales[i], 1, 2, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
     if (i == 0) gtk_widget_set_size_request(scales[i], kScaleColumnWidth, -1);
+#if GTK_CHECK_VERSION(3, 0, 0)
+    g_signal_connect(scales[i], "scroll-event", G_CALLBACK(scroll_like_gtk2), nullptr);
+#endif
   }
 
   GtkWidget *labels[G_N_ELEMENTS(kLabelRows)];

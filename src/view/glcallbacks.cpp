@@ -45,9 +45,10 @@ void drag_camera_to(AppState *state, gint x, gint y) {
 }
 
 #if GTK_CHECK_VERSION(3, 0, 0)
-// GtkGLArea's "resize" comes with the new size in device pixels and "render"
-// with the context already current: both hand over to the handlers that
-// GtkGLExt's "configure_event" and "expose_event" run on GTK+ 2.
+// GtkGLArea's "resize" comes with the new size (which the configure handler
+// takes from the allocation) and "render" with the context already current:
+// both hand over to the handlers that GtkGLExt's "configure_event" and
+// "expose_event" run on GTK+ 2.
 void on_resize(GtkGLArea *area, gint /*width*/, gint /*height*/, AppState *state) {
   gl_configure_event(GTK_WIDGET(area), nullptr, state);
 }
@@ -107,7 +108,10 @@ gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure * /*event*/, Ap
   GlScope gl(widget);
   if (!gl) return FALSE;
 
-  glViewport(0, 0, state->width, state->height);
+  // The viewport counts device pixels, of which a scaled (high-density)
+  // screen has several to each of the allocation's.
+  const gint scale = gl_surface_scale_factor(widget);
+  glViewport(0, 0, state->width * scale, state->height * scale);
   gl_load_camera(state->aspect, scale_radians(state->caz_scale), scale_radians(state->calt_scale));
   return TRUE;
 }
@@ -119,8 +123,10 @@ gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState
   const auto a3 = float(gtk_range_get_value(GTK_RANGE(state->a3_scale)));
   const auto a2 = float(gtk_range_get_value(GTK_RANGE(state->a2_scale)));
   const auto a1 = float(gtk_range_get_value(GTK_RANGE(state->a1_scale)));
-  gl_draw_frame(state->model, a1, a2, a3);
-  if (!state->model) {
+  gl_begin_frame();
+  if (state->model) {
+    model_draw(state->model, a1, a2, a3);
+  } else {
     static bool warned = false;
     if (!warned) {
       g_warning("The mount model could not be built; the view shows the background only.");

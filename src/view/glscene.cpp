@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "geometry/coord.h"
-#include "model/model.h"
 
 namespace {
 
@@ -73,8 +72,7 @@ void gl_aim_light(double azimuth, double elevation) {
   glLightfv(GL_LIGHT0, GL_POSITION, light);
 }
 
-void gl_draw_frame(ModelParams *model, float a1, float a2, float a3) {
+void gl_begin_frame(void) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
-  if (model) model_draw(model, a1, a2, a3);
 }

@@ -1,11 +1,9 @@
 // The view's OpenGL drawing that does not depend on the toolkit: the fixed GL
-// state, the light, the camera and one frame. Both GL surfaces (GtkGLExt and
+// state, the light, the camera and the start of a frame. Both GL surfaces (GtkGLExt and
 // GtkGLArea) use it, and every function needs the view's context current.
 #pragma once
 
 #include <GL/gl.h>
-
-struct ModelParams;
 
 // Sets the view's fixed GL state: the very dark blue background (0, 9/256,
 // 29/256), depth cleared to 1, ambient light 0.5 grey, light 0 white and
@@ -32,7 +30,6 @@ void gl_load_camera(double aspect, double azimuth, double altitude);
 // modelview first and leaves it there.
 void gl_aim_light(double azimuth, double elevation);
 
-// Draws one frame: clears colour and depth, loads the identity on the
-// modelview and draws the mount posed by a1, a2 and a3 (degrees). With no
-// model only the background is drawn. The caller presents the frame.
-void gl_draw_frame(ModelParams *model, float a1, float a2, float a3);
+// Starts a frame: clears colour and depth and loads the identity on the
+// modelview, where the mount is then drawn. The caller presents the frame.
+void gl_begin_frame(void);

@@ -25,8 +25,8 @@ void gl_surface_init(int *argc, char ***argv);
 // GTK+ 2 it draws with a double-buffered RGB configuration with a depth buffer,
 // or a single-buffered one when that is all there is (gl_find_config; with
 // neither the process ends with status 1). On GTK 3 it is a GtkGLArea with a
-// depth buffer that renders only when asked to; whether its context is usable
-// is known at realize (gl_surface_check).
+// depth buffer, which renders whenever it is drawn; whether its context is
+// usable is known at realize (gl_surface_check).
 GtkWidget *gl_surface_new(void);
 
 // Ends the process, as a missing OpenGL visual does, when the realized area has
@@ -57,6 +57,10 @@ class GlScope {
 // buffers of a double-buffered GtkGLExt drawable, or flushes a single-buffered
 // one. A GtkGLArea presents its frame itself once its "render" returns.
 void gl_surface_present(GtkWidget *area);
+
+// Device pixels to each of the area's pixels along x and along y: 1, or more
+// on a scaled (high-density) GTK 3 screen.
+int gl_surface_scale_factor(GtkWidget *area);
 
 // Asks for the whole area to be redrawn. Does nothing while the area has no
 // window (not yet realized), where there is nothing to redraw.

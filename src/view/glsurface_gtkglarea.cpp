@@ -70,6 +70,10 @@ GlScope::~GlScope() {}
 
 void gl_surface_present(GtkWidget * /*area*/) {}
 
+int gl_surface_scale_factor(GtkWidget *area) {
+  return gtk_widget_get_scale_factor(area);
+}
+
 void gl_surface_queue_redraw(GtkWidget *area) {
   if (!gtk_widget_get_realized(area)) return;
   gtk_gl_area_queue_render(GTK_GL_AREA(area));

@@ -52,6 +52,10 @@ void gl_surface_present(GtkWidget *area) {
   }
 }
 
+int gl_surface_scale_factor(GtkWidget * /*area*/) {
+  return 1;
+}
+
 void gl_surface_queue_redraw(GtkWidget *area) {
   // The rectangle is in the window's own coordinates, which start at 0, 0; the
   // allocation's origin is the window's place in its parent and is not used.

@@ -22,7 +22,7 @@
 #include "geometry/coord.h"
 #include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
-#include "support/key_input.h"
+#include "support/x_input.h"
 
 namespace {
 
@@ -411,6 +411,30 @@ TEST_F(ControlPanelByHand, AMoveRightAfterARefusedOneIsSynchronisedAndThePoleRul
     if (i != kAz) {
       EXPECT_LE(seen_[i].size(), 1u) << kScaleRows[i].name << " changed twice";
     }
+  }
+}
+
+// The mouse works a scale as on GTK+ 2, in both builds: a click in the trough
+// beside the slider moves it a page toward the click, and a wheel notch two
+// steps, up toward the lower end. Altitude starts at 45 of 0 to 90, its slider
+// in the middle of the trough; its value is drawn above the trough.
+TEST_F(ControlPanelByHand, TroughClicksMoveAPageAndWheelNotchesTwoStepsDownward) {
+  struct Case {
+    const char *name;
+    unsigned button;
+    double at;  // fraction of the scale's width
+    double want;
+  };
+  const Case cases[] = {{"click left of the slider", 1, 0.1, 35},
+                        {"click right of the slider", 1, 0.9, 45},
+                        {"wheel up", 4, 0.5, 43},
+                        {"wheel down", 5, 0.5, 45}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    click(scale(kAlt), c.button, c.at, 0.75);
+    settle();
+    EXPECT_NEAR(get(kAlt), c.want, 1e-9);
+    EXPECT_TRUE(one_position(snapshot())) << testing::PrintToString(snapshot());
   }
 }
 

@@ -1,6 +1,6 @@
-// Key presses typed as the keyboard types them, for tests that drive real
-// widgets: through the XTest extension, so that the X server delivers them to
-// the focused window like any other key, on either toolkit.
+// Keys and mouse buttons pressed as the keyboard and mouse press them, for
+// tests that drive real widgets: through the XTest extension, so that the X
+// server delivers them like any other input, on either toolkit.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -27,4 +27,23 @@ inline bool press_key(GtkWidget *widget, guint keyval) {
   XTestFakeKeyEvent(display, code, False, CurrentTime);
   XSync(display, False);
   return true;
+}
+
+// Moves the pointer to (fx, fy), fractions of widget's width and height from
+// its top-left corner, and presses and releases mouse button (4 and 5 are a
+// wheel notch up and down). Delivered once the main loop runs.
+inline void click(GtkWidget *widget, unsigned button, double fx, double fy) {
+  Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+  GtkAllocation a;
+  gtk_widget_get_allocation(widget, &a);
+  gint x, y;
+  gdk_window_get_origin(gtk_widget_get_window(widget), &x, &y);
+  if (!gtk_widget_get_has_window(widget)) {
+    x += a.x;
+    y += a.y;
+  }
+  XTestFakeMotionEvent(display, -1, x + int(fx * a.width), y + int(fy * a.height), CurrentTime);
+  XTestFakeButtonEvent(display, button, True, CurrentTime);
+  XTestFakeButtonEvent(display, button, False, CurrentTime);
+  XSync(display, False);
 }
