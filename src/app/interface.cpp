@@ -3,7 +3,9 @@
 
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "app/callbacks.h"
 
@@ -60,6 +62,12 @@ constexpr guint kSeparatorRows[] = {2, 5, 7, 11, 13};
 constexpr guint kTableRows = 16;
 constexpr gint kScaleColumnWidth = 260;
 
+// The view's size on a screen with room for it, and the least it shrinks to,
+// in pixels; and the height a title bar and a panel take from a screen.
+constexpr gint kViewWidth = 640, kViewHeight = 480;
+constexpr gint kLeastViewWidth = 240, kLeastViewHeight = 180;
+constexpr gint kTitleAndPanelHeight = 32;
+
 // Width and height of the help dialog, in pixels.
 constexpr gint kHelpWidth = 426;
 constexpr gint kHelpHeight = 550;
@@ -79,6 +87,18 @@ GtkWidget *add_ok_button(GtkWidget *dialog, GCallback on_clicked) {
   return button;
 }
 
+// A scale's readout: its value rounded to the scale's digits, as the toolkit
+// writes it, except that a value that rounds to zero reads without a sign. A
+// write-back can leave a coordinate a hair below zero (-5e-15, say), which
+// would otherwise read "-0.0" ("-0,0" where the decimal sign is a comma).
+gchar *format_without_negative_zero(GtkScale *scale, gdouble value, gpointer /*user_data*/) {
+  gchar *text = g_strdup_printf("%.*f", gtk_scale_get_digits(scale), value);
+  if (text[0] == '-' && !std::strpbrk(text, "123456789")) {
+    std::memmove(text, text + 1, std::strlen(text));
+  }
+  return text;
+}
+
 #if GTK_CHECK_VERSION(3, 0, 0)
 // The mouse wheel on a scale, as GTK+ 2 turns it: two steps a notch, up and
 // left toward the lower end. GTK 3 would move a page, and up toward the upper
@@ -96,8 +116,8 @@ gboolean scroll_like_gtk2(GtkWidget *widget, GdkEventScroll *event, gpointer /*u
       notches = 1;
       break;
     case GDK_SCROLL_SMOOTH:
-      notches = std::fabs(event->delta_x) > std::fabs(event->delta_y) ? event->delta_x
-                                                                       : event->delta_y;
+      notches =
+          std::fabs(event->delta_x) > std::fabs(event->delta_y) ? event->delta_x : event->delta_y;
       break;
   }
   GtkRange *range = GTK_RANGE(widget);
@@ -122,7 +142,12 @@ const char *const kHelpText =
     "mount's design and for the closed-form pointing equations that relate its "
     "axes to the sky belongs to their authors; this program lets you watch every "
     "coordinate system at once. Moving any of the coordinate sliders moves the "
-    "telescope, as the following paragraphs describe.\n"
+    "telescope, as the following paragraphs describe. A move that would point the "
+    "telescope lower than 1 degree above the horizon is refused, and the slider "
+    "springs back. A slider that has the keyboard focus (Tab moves it from one to "
+    "the next) also moves with the keys: Right and Left move it one degree up or "
+    "down, Page Down and Page Up ten degrees, and Home and End to the ends of its "
+    "range; Down and Up work as Right and Left do, so Up lowers the value.\n"
     "\n"
     "a1, a2 and a3 drive the mount's three axes directly: a1 swings the tube in "
     "the horseshoe, a2 tilts the horseshoe and a3 turns the platform. When one of "
@@ -221,7 +246,26 @@ GtkWidget *create_main_window(void) {
 
   GtkWidget *table2 = gtk_table_new(kTableRows, 2, FALSE);
   gtk_widget_show(table2);
-  gtk_box_pack_start(GTK_BOX(mainhbox), table2, TRUE, TRUE, 0);
+  // The slider column keeps its natural width; the view beside it takes the
+  // rest of the window's width, however wide it is.
+#if GTK_CHECK_VERSION(3, 0, 0)
+  // GTK 3's sliders are taller than GTK+ 2's: on a screen too short for the
+  // whole column it scrolls. Where it fits, nothing of the scrolling shows.
+  GtkWidget *column = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(column), GTK_POLICY_NEVER,
+                                 GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(column), TRUE);
+  gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(column), TRUE);
+  gtk_container_add(GTK_CONTAINER(column), table2);
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(gtk_bin_get_child(GTK_BIN(column))), GTK_SHADOW_NONE);
+  // Tab into a slider out of sight scrolls it into view.
+  gtk_container_set_focus_vadjustment(
+      GTK_CONTAINER(table2), gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(column)));
+  gtk_widget_show_all(column);
+  gtk_box_pack_start(GTK_BOX(mainhbox), column, FALSE, TRUE, 0);
+#else
+  gtk_box_pack_start(GTK_BOX(mainhbox), table2, FALSE, TRUE, 0);
+#endif
 
   GtkWidget *separators[G_N_ELEMENTS(kSeparatorRows)];
   for (gsize i = 0; i < G_N_ELEMENTS(kSeparatorRows); i++) {
@@ -244,6 +288,7 @@ GtkWidget *create_main_window(void) {
     gtk_widget_show(scales[i]);
     gtk_table_attach(GTK_TABLE(table2), scales[i], 1, 2, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
     if (i == 0) gtk_widget_set_size_request(scales[i], kScaleColumnWidth, -1);
+    g_signal_connect(scales[i], "format-value", G_CALLBACK(format_without_negative_zero), nullptr);
 #if GTK_CHECK_VERSION(3, 0, 0)
     g_signal_connect(scales[i], "scroll-event", G_CALLBACK(scroll_like_gtk2), nullptr);
 #endif
@@ -257,6 +302,14 @@ GtkWidget *create_main_window(void) {
     gtk_table_attach(GTK_TABLE(table2), labels[i], 0, 1, row, row + 1, GTK_FILL,
                      GtkAttachOptions(0), 12, 0);
     gtk_misc_set_alignment(GTK_MISC(labels[i]), 0, 0.5);
+    // The label names the scale in its row for assistive technology: a
+    // "labelled-by" relation, and the name itself, which the toolkit does
+    // not take from the label for a scale. The label's look does not change.
+    for (gsize j = 0; j < G_N_ELEMENTS(kScaleRows); j++) {
+      if (kScaleRows[j].row != row) continue;
+      gtk_label_set_mnemonic_widget(GTK_LABEL(labels[i]), scales[j]);
+      atk_object_set_name(gtk_widget_get_accessible(scales[j]), kLabelRows[i].text);
+    }
   }
 
   GtkWidget *statusbar1 = gtk_statusbar_new();
@@ -294,6 +347,23 @@ GtkWidget *create_main_window(void) {
 
   gtk_window_add_accel_group(GTK_WINDOW(main_window), accel_group);
   return main_window;
+}
+
+void fit_main_window_to_screen(GtkWidget *main_window, GtkWidget *view) {
+  gtk_widget_set_size_request(view, kViewWidth, kViewHeight);
+  GtkRequisition natural;
+#if GTK_CHECK_VERSION(3, 0, 0)
+  gtk_widget_get_preferred_size(main_window, nullptr, &natural);
+#else
+  gtk_widget_size_request(main_window, &natural);
+#endif
+  GdkScreen *screen = gtk_window_get_screen(GTK_WINDOW(main_window));
+  GdkRectangle monitor;
+  gdk_screen_get_monitor_geometry(screen, gdk_screen_get_primary_monitor(screen), &monitor);
+
+  gtk_widget_set_size_request(view, kLeastViewWidth, kLeastViewHeight);
+  gtk_window_set_default_size(GTK_WINDOW(main_window), std::min(natural.width, monitor.width),
+                              std::min(natural.height, monitor.height - kTitleAndPanelHeight));
 }
 
 GtkWidget *create_about_dialog(void) {

@@ -10,6 +10,15 @@
 // bar. Returned unshown; the caller owns it.
 GtkWidget *create_main_window(void);
 
+// Sizes the main window for the screen it opens on, once the view (the
+// drawing area, in "mainhbox") is in it and before the window is shown. Where
+// the primary monitor has room, the window opens at its natural size, the view
+// 640 x 480 beside the sliders; on a smaller monitor it opens no larger than
+// the monitor less 32 pixels of height for a title bar and a panel, the view
+// taking what is left. Thereafter the view asks for no more than 240 x 180, so
+// that the user can shrink the window down to that beside the sliders.
+void fit_main_window_to_screen(GtkWidget *main_window, GtkWidget *view);
+
 // The About dialog with placeholder title and text ("fill in dynamically"),
 // returned unshown. The Help, About command fills it in.
 GtkWidget *create_about_dialog(void);

@@ -40,6 +40,7 @@ int main(int argc, char *argv[]) {
   g_signal_connect(state->main_window, "destroy", G_CALLBACK(destroy), nullptr);
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
+  fit_main_window_to_screen(state->main_window, state->drawing_area);
 
   gtk_widget_show(state->main_window);
   gtk_main();

@@ -81,6 +81,11 @@ void gl_init_gtkglext(AppState *state) {
   g_signal_connect(area, "motion_notify_event", G_CALLBACK(gl_motion_notify_event), state);
   g_signal_connect(area, "button_release_event", G_CALLBACK(gl_button_release_event), state);
 
+  // What assistive technology says of the view, which has no text of its own.
+  AtkObject *accessible = gtk_widget_get_accessible(area);
+  atk_object_set_name(accessible, kGlViewName);
+  atk_object_set_description(accessible, kGlViewDescription);
+
   GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
   gtk_box_pack_end(GTK_BOX(mainhbox), area, TRUE, TRUE, 0);
   gtk_widget_show(area);

@@ -12,9 +12,16 @@ struct AppState;
 // and the left-button drag that turns the view), packs it at the end of the
 // window's "mainhbox" (expanding) and shows it. Ends the process with status 1
 // when no OpenGL visual exists (see gl_surface_new). state->main_window must be
-// set. The GL surface is GtkGLExt's on GTK+ 2 and a GtkGLArea on GTK 3, whose
+// set. The area carries kGlViewName and kGlViewDescription for assistive
+// technology. The GL surface is GtkGLExt's on GTK+ 2 and a GtkGLArea on GTK 3, whose
 // "resize" and "render" signals run the configure and expose handlers below.
 void gl_init_gtkglext(AppState *state);
+
+// The view's accessible name and description, for assistive technology.
+constexpr const char *kGlViewName = "Mount view";
+constexpr const char *kGlViewDescription =
+    "The telescope mount in 3-D, posed by the sliders. Drag it with the left mouse button to "
+    "turn it.";
 
 // The drawing area's handlers. They are connected by gl_init_gtkglext and are
 // declared here so that tests can drive them directly.
@@ -38,7 +45,7 @@ gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure *event, AppStat
 gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose *event, AppState *state);
 
 // Degrees the camera turns per pixel of drag, on both axes: 360 / 640, so that
-// a drag across the drawing area at its requested width turns the view once
+// a drag across the drawing area at its start-up width turns the view once
 // round. 9/16 is exact in binary: a drag of whole pixels moves the camera
 // scales by exact multiples of it.
 constexpr double kGlDragDegreesPerPixel = 0.5625;

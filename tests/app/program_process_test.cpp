@@ -64,8 +64,9 @@ class Program {
   }
 
   // The X id of the main window once it is mapped, or "" after the timeout.
-  std::string main_window() const {
-    return run("timeout 20 xdotool search --sync --onlyvisible --pid " + std::to_string(pid_) +
+  std::string main_window(const std::string &display = "") const {
+    const std::string on = display.empty() ? "" : "DISPLAY=" + display + " ";
+    return run(on + "timeout 20 xdotool search --sync --onlyvisible --pid " + std::to_string(pid_) +
                " --name '^Velmorant Mount Simulation$' 2>/dev/null | head -n 1");
   }
 
@@ -155,18 +156,24 @@ TEST(ProgramProcess, OnGtk3AUsersGdkGlIsKeptAndNoContextEndsItWithStatusOne) {
 }
 #endif
 
-// An X server of the test's own that lacks the GLX extension.
-class XServerWithoutGlx {
+// An X server of the test's own, with one screen of the given size (such as
+// "800x600x24") and, unless told otherwise, the GLX extension.
+class XServer {
  public:
-  XServerWithoutGlx() {
+  explicit XServer(const std::string &screen, bool glx = true) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       close(fds[0]);
       const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-extension",
-             "GLX", "-nolisten", "tcp", static_cast<char *>(nullptr));
+      std::vector<std::string> args = {"Xvfb", "-displayfd", fd,          "-screen",
+                                       "0",    screen,       "-nolisten", "tcp"};
+      if (!glx) args.insert(args.end(), {"-extension", "GLX"});
+      std::vector<char *> argv;
+      for (auto &a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execvp("Xvfb", argv.data());
       _exit(127);
     }
     close(fds[1]);
@@ -177,7 +184,7 @@ class XServerWithoutGlx {
     close(fds[0]);
     if (!number.empty()) display_ = ":" + number;
   }
-  ~XServerWithoutGlx() {
+  ~XServer() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
       waitpid(pid_, nullptr, 0);
@@ -191,7 +198,7 @@ class XServerWithoutGlx {
 };
 
 TEST(ProgramProcess, WithoutGlxItExitsWithStatusOneAndAMessageAndNeverMapsAWindow) {
-  XServerWithoutGlx server;
+  XServer server("640x480x24", false);
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
   // Watch the new server's root window for any window being mapped.
   Display *watch = XOpenDisplay(server.display().c_str());
@@ -218,6 +225,30 @@ TEST(ProgramProcess, WithoutGlxItExitsWithStatusOneAndAMessageAndNeverMapsAWindo
   }
   XCloseDisplay(watch);
   EXPECT_EQ(mapped, 0);
+}
+
+// On a screen smaller than the window's natural size the window opens within
+// it, less 32 pixels of height for a title bar and a panel, its view shrunk.
+TEST(ProgramProcess, OnSmallScreensTheWindowOpensWithinTheScreen) {
+  struct Case {
+    const char *screen;
+    unsigned width, height;  // the most the window may take
+  };
+  for (const Case &c : {Case{"1024x768x24", 1024, 736}, Case{"800x600x24", 800, 568}}) {
+    SCOPED_TRACE(c.screen);
+    XServer server(c.screen);
+    ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+    Program program({}, server.display());
+    const std::string window = program.main_window(server.display());
+    ASSERT_FALSE(window.empty()) << "the main window never appeared";
+    Display *display = XOpenDisplay(server.display().c_str());
+    ASSERT_NE(display, nullptr);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, std::strtoul(window.c_str(), nullptr, 10), &attributes);
+    XCloseDisplay(display);
+    EXPECT_LE(unsigned(attributes.width), c.width);
+    EXPECT_LE(unsigned(attributes.height), c.height);
+  }
 }
 
 }  // namespace

@@ -46,14 +46,13 @@ view_of() {
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" \
     --name '^Velmorant Mount Simulation$' 2>/dev/null | head -n 1) || true
   [[ -n $window ]] || fail "$program showed no main window within 20 s"
-  for _ in 1 2 3 4 5; do
+  for _ in 1 2 3; do
     shoot "$window" "$png"
     read -r w h x y <<<"$(view_box "$png")"
     ((width == 0 || (w == width && h == height))) && break
-    # The extra height all goes to the view; the extra width is shared with
-    # the slider column, which also expands.
+    # Extra width and height all go to the view.
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xdotool windowsize --sync "$window" $((WIDTH + 2 * (width - w))) $((HEIGHT + height - h))
+    xdotool windowsize --sync "$window" $((WIDTH + width - w)) $((HEIGHT + height - h))
   done
   kill "$pid"
   wait "$pid" 2>/dev/null || true

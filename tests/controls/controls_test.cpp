@@ -259,16 +259,6 @@ TEST_F(ControlPanel, AStepAcrossTheAzimuthSeamMovesTheAxesALittle) {
   }
 }
 
-// Lets the X server and the toolkit finish mapping, exposing and redrawing.
-void settle() {
-  for (int i = 0; i < 5; ++i) {
-    gdk_flush();
-    gdk_window_process_all_updates();
-    process_events();
-    g_usleep(10000);
-  }
-}
-
 // The scales that a refused move of a scale in the same group writes back.
 int group_of(Scale s) {
   switch (s) {

@@ -18,6 +18,17 @@ inline void process_events() {
   while (gtk_events_pending()) gtk_main_iteration();
 }
 
+// Lets the X server and the toolkit finish mapping, resizing, exposing and
+// redrawing, and gives X time to show what was drawn.
+inline void settle() {
+  for (int i = 0; i < 5; i++) {
+    process_events();
+    gdk_flush();
+    g_usleep(20000);
+  }
+  process_events();
+}
+
 // The top-level windows whose title is title.
 inline std::vector<GtkWidget *> windows_titled(const std::string &title) {
   std::vector<GtkWidget *> found;

@@ -17,6 +17,7 @@
 #include "controls/controls.h"
 #include "geometry/coord.h"
 #include "model/model.h"
+#include "support/app_window.h"
 #include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
 #include "view/glcallbacks.h"
@@ -42,32 +43,10 @@ std::array<double, 4> transform(const Matrix &m, double x, double y, double z) {
 class ViewTest : public testing::Test {
  protected:
   void SetUp() override {
-    state_ = g_new0(AppState, 1);
-    state_->min_altitude = kMinAltitudeDegrees;
-    state_->main_window = create_main_window();
-    ctrl_init_scales(state_);
-    gl_init_gtkglext(state_);
-    gtk_widget_show(state_->main_window);
-    settle();
+    state_ = open_app_window();
     ASSERT_EQ(state_->gl_initialized, 1);
   }
-  void TearDown() override {
-    gtk_widget_destroy(state_->main_window);
-    process_events();
-    delete state_->model;
-    g_free(state_);
-  }
-
-  // Lets the toolkit deliver configure and expose events, and gives X time to
-  // show the presented frame.
-  void settle() {
-    for (int i = 0; i < 5; i++) {
-      process_events();
-      gdk_flush();
-      g_usleep(20000);
-    }
-    process_events();
-  }
+  void TearDown() override { close_app_window(state_); }
 
   void set(GtkWidget *scale, double degrees) {
     gtk_range_set_value(GTK_RANGE(scale), degrees);
