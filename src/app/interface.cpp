@@ -2,6 +2,7 @@
 #include "app/interface.h"
 
 #include <gdk/gdkkeysyms.h>
+#include <glib/gi18n.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,17 +44,17 @@ struct LabelRow {
 
 // The labels in the order they are created and registered.
 constexpr LabelRow kLabelRows[] = {
-    {"label2", "Altitude", 0},
-    {"label3", "Azimuth", 1},
-    {"label4", "Hour Angle", 3},
-    {"label5", "Declination", 4},
-    {"label7", "a1", 8},
-    {"label8", "a2", 9},
-    {"label9", "a3", 10},
-    {"label10", "Latitude", 12},
-    {"label11", "Camera Alt", 14},
-    {"label12", "Camera Az", 15},
-    {"label6", "Field Rotation", 6},
+    {"label2", N_("Altitude"), 0},
+    {"label3", N_("Azimuth"), 1},
+    {"label4", N_("Hour Angle"), 3},
+    {"label5", N_("Declination"), 4},
+    {"label7", N_("a1"), 8},
+    {"label8", N_("a2"), 9},
+    {"label9", N_("a3"), 10},
+    {"label10", N_("Latitude"), 12},
+    {"label11", N_("Camera Alt"), 14},
+    {"label12", N_("Camera Az"), 15},
+    {"label6", N_("Field Rotation"), 6},
 };
 
 // Rows of the separators that divide the scales into groups.
@@ -133,57 +134,63 @@ gboolean scroll_like_gtk2(GtkWidget *widget, GdkEventScroll *event, gpointer /*u
 
 }  // namespace
 
-const char *const kHelpText =
-    "Velmorant Simulator Help\n"
-    "\n"
-    "This program simulates the motion of a telescope mount with three axes: a "
-    "platform that turns about the vertical, a horseshoe that tilts in two rockers "
-    "on the platform, and a tube that swings inside the horseshoe. Credit for the "
-    "mount's design and for the closed-form pointing equations that relate its "
-    "axes to the sky belongs to their authors; this program lets you watch every "
-    "coordinate system at once. Moving any of the coordinate sliders moves the "
-    "telescope, as the following paragraphs describe. A move that would point the "
-    "telescope lower than 1 degree above the horizon is refused, and the slider "
-    "springs back. A slider that has the keyboard focus (Tab moves it from one to "
-    "the next) also moves with the keys: Right and Left move it one degree up or "
-    "down, Page Down and Page Up ten degrees, and Home and End to the ends of its "
-    "range; Down and Up work as Right and Left do, so Up lowers the value.\n"
-    "\n"
-    "a1, a2 and a3 drive the mount's three axes directly: a1 swings the tube in "
-    "the horseshoe, a2 tilts the horseshoe and a3 turns the platform. When one of "
-    "them changes, the telescope moves and all the other coordinates are updated "
-    "to the new position.\n"
-    "\n"
-    "Field Rotation shows how the telescope's field of view is turned, compared "
-    "with that of an equatorially mounted telescope pointing at the same place, "
-    "measured clockwise when looking from the telescope towards the sky. When you "
-    "change it, a1, a2 and a3 change so that the telescope keeps pointing at the "
-    "same place: altitude, azimuth, hour angle and declination stay constant.\n"
-    "\n"
-    "Hour Angle and Declination place the telescope in the local equatorial "
-    "system. When you change them, a1, a2 and a3 are adjusted to reach the new "
-    "position while the field rotation is kept constant.\n"
-    "\n"
-    "Altitude and Azimuth place the telescope in the horizontal (altazimuth) "
-    "system; azimuth is 0 degrees at north and increases towards east. a1, a2 and "
-    "a3 are adjusted while the field rotation is kept constant, except that when a "
-    "change of altitude carries the telescope through the celestial pole, 180 "
-    "degrees are added to the field rotation to account for the flip of the "
-    "mount.\n"
-    "\n"
-    "Latitude sets the observer's latitude without moving the telescope. It "
-    "changes the conversion to and from local equatorial coordinates, so "
-    "altitude, azimuth, a1, a2 and a3 stay as they are while hour angle, "
-    "declination and field rotation change.\n"
-    "\n"
-    "Camera Alt and Camera Az place your viewpoint. Camera altitude runs from -90 "
-    "(below the telescope, looking up) through 0 (level) to +90 (above the "
-    "telescope, looking down). Camera azimuth runs from 0 to 360 and gives the "
-    "camera's position around the telescope: at 0 the camera stands north looking "
-    "south at the telescope, at 90 east looking west, at 180 south looking north, "
-    "and at 270 west looking east. You can also drag the picture with the left "
-    "mouse button: the telescope turns as if you had grabbed it, a drag across the "
-    "whole picture turns it about once round, and the two camera sliders follow.\n";
+const char *const kHelpParagraphs[kHelpParagraphCount] = {
+    N_("Velmorant Simulator Help"),
+    N_("This program simulates the motion of a telescope mount with three axes: a "
+       "platform that turns about the vertical, a horseshoe that tilts in two "
+       "rockers on the platform, and a tube that swings inside the horseshoe. "
+       "Credit for the mount's design and for the closed-form pointing equations "
+       "that relate its axes to the sky belongs to their authors; this program "
+       "lets you watch every coordinate system at once. Moving any of the "
+       "coordinate sliders moves the telescope, as the following paragraphs "
+       "describe. A move that would point the telescope lower than 1 degree above "
+       "the horizon is refused, and the slider springs back. A slider that has the "
+       "keyboard focus (Tab moves it from one to the next) also moves with the "
+       "keys: Right and Left move it one degree up or down, Page Down and Page Up "
+       "ten degrees, and Home and End to the ends of its range; Down and Up work "
+       "as Right and Left do, so Up lowers the value."),
+    N_("a1, a2 and a3 drive the mount's three axes directly: a1 swings the tube in "
+       "the horseshoe, a2 tilts the horseshoe and a3 turns the platform. When one "
+       "of them changes, the telescope moves and all the other coordinates are "
+       "updated to the new position."),
+    N_("Field Rotation shows how the telescope's field of view is turned, compared "
+       "with that of an equatorially mounted telescope pointing at the same place, "
+       "measured clockwise when looking from the telescope towards the sky. When "
+       "you change it, a1, a2 and a3 change so that the telescope keeps pointing "
+       "at the same place: altitude, azimuth, hour angle and declination stay "
+       "constant."),
+    N_("Hour Angle and Declination place the telescope in the local equatorial "
+       "system. When you change them, a1, a2 and a3 are adjusted to reach the new "
+       "position while the field rotation is kept constant."),
+    N_("Altitude and Azimuth place the telescope in the horizontal (altazimuth) "
+       "system; azimuth is 0 degrees at north and increases towards east. a1, a2 "
+       "and a3 are adjusted while the field rotation is kept constant, except that "
+       "when a change of altitude carries the telescope through the celestial "
+       "pole, 180 degrees are added to the field rotation to account for the flip "
+       "of the mount."),
+    N_("Latitude sets the observer's latitude without moving the telescope. It "
+       "changes the conversion to and from local equatorial coordinates, so "
+       "altitude, azimuth, a1, a2 and a3 stay as they are while hour angle, "
+       "declination and field rotation change."),
+    N_("Camera Alt and Camera Az place your viewpoint. Camera altitude runs from "
+       "-90 (below the telescope, looking up) through 0 (level) to +90 (above the "
+       "telescope, looking down). Camera azimuth runs from 0 to 360 and gives the "
+       "camera's position around the telescope: at 0 the camera stands north "
+       "looking south at the telescope, at 90 east looking west, at 180 south "
+       "looking north, and at 270 west looking east. You can also drag the picture "
+       "with the left mouse button: the telescope turns as if you had grabbed it, "
+       "a drag across the whole picture turns it about once round, and the two "
+       "camera sliders follow."),
+};
+
+std::string help_text(void) {
+  std::string text;
+  for (const char *paragraph : kHelpParagraphs) {
+    if (!text.empty()) text += "\n\n";
+    text += _(paragraph);
+  }
+  return text + "\n";
+}
 
 GtkWidget *create_main_window(void) {
   GtkAccelGroup *accel_group = gtk_accel_group_new();
@@ -194,7 +201,7 @@ GtkWidget *create_main_window(void) {
 #endif
 
   GtkWidget *main_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(main_window), "Velmorant Mount Simulation");
+  gtk_window_set_title(GTK_WINDOW(main_window), _("Velmorant Mount Simulation"));
 
   GtkWidget *vbox1 = gtk_vbox_new(FALSE, 12);
   gtk_widget_show(vbox1);
@@ -204,7 +211,7 @@ GtkWidget *create_main_window(void) {
   gtk_widget_show(menubar1);
   gtk_box_pack_start(GTK_BOX(vbox1), menubar1, FALSE, FALSE, 0);
 
-  GtkWidget *menuitem4 = gtk_menu_item_new_with_mnemonic("_File");
+  GtkWidget *menuitem4 = gtk_menu_item_new_with_mnemonic(_("_File"));
   gtk_widget_show(menuitem4);
   gtk_container_add(GTK_CONTAINER(menubar1), menuitem4);
 
@@ -229,13 +236,13 @@ GtkWidget *create_main_window(void) {
   GtkWidget *menuitem7_menu = gtk_menu_new();
   gtk_menu_item_set_submenu(GTK_MENU_ITEM(menuitem7), menuitem7_menu);
 
-  GtkWidget *contents = gtk_menu_item_new_with_mnemonic("_Contents");
+  GtkWidget *contents = gtk_menu_item_new_with_mnemonic(_("_Contents"));
   gtk_widget_show(contents);
   gtk_container_add(GTK_CONTAINER(menuitem7_menu), contents);
   gtk_widget_add_accelerator(contents, "activate", accel_group, GDK_KEY_F1, GdkModifierType(0),
                              GTK_ACCEL_VISIBLE);
 
-  GtkWidget *menu_about = gtk_menu_item_new_with_mnemonic("_About");
+  GtkWidget *menu_about = gtk_menu_item_new_with_mnemonic(_("_About"));
   gtk_widget_show(menu_about);
   gtk_container_add(GTK_CONTAINER(menuitem7_menu), menu_about);
 
@@ -297,7 +304,7 @@ GtkWidget *create_main_window(void) {
   GtkWidget *labels[G_N_ELEMENTS(kLabelRows)];
   for (gsize i = 0; i < G_N_ELEMENTS(kLabelRows); i++) {
     const guint row = kLabelRows[i].row;
-    labels[i] = gtk_label_new(kLabelRows[i].text);
+    labels[i] = gtk_label_new(_(kLabelRows[i].text));
     gtk_widget_show(labels[i]);
     gtk_table_attach(GTK_TABLE(table2), labels[i], 0, 1, row, row + 1, GTK_FILL,
                      GtkAttachOptions(0), 12, 0);
@@ -308,7 +315,7 @@ GtkWidget *create_main_window(void) {
     for (gsize j = 0; j < G_N_ELEMENTS(kScaleRows); j++) {
       if (kScaleRows[j].row != row) continue;
       gtk_label_set_mnemonic_widget(GTK_LABEL(labels[i]), scales[j]);
-      atk_object_set_name(gtk_widget_get_accessible(scales[j]), kLabelRows[i].text);
+      atk_object_set_name(gtk_widget_get_accessible(scales[j]), _(kLabelRows[i].text));
     }
   }
 
@@ -393,7 +400,7 @@ GtkWidget *create_about_dialog(void) {
 GtkWidget *create_help_dialog(void) {
   GtkWidget *help_dialog = gtk_dialog_new();
   gtk_widget_set_size_request(help_dialog, kHelpWidth, kHelpHeight);
-  gtk_window_set_title(GTK_WINDOW(help_dialog), "Velmorant Simulator Help");
+  gtk_window_set_title(GTK_WINDOW(help_dialog), _(kHelpParagraphs[0]));
 
   GtkWidget *dialog_vbox2 = gtk_dialog_get_content_area(GTK_DIALOG(help_dialog));
   gtk_widget_show(dialog_vbox2);
@@ -412,7 +419,8 @@ GtkWidget *create_help_dialog(void) {
   gtk_text_view_set_editable(GTK_TEXT_VIEW(textview1), FALSE);
   gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(textview1), GTK_WRAP_WORD);
   gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(textview1), FALSE);
-  gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(textview1)), kHelpText, -1);
+  gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(textview1)), help_text().c_str(),
+                           -1);
 
   GtkWidget *help_ok_button = add_ok_button(help_dialog, G_CALLBACK(on_help_ok_button_clicked));
 

@@ -5,6 +5,8 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
 // The main window: File and Help menus, the table of eleven labelled scales
 // (all with the range 0 to 0 until the control panel sets them up) and a status
 // bar. Returned unshown; the caller owns it.
@@ -27,5 +29,11 @@ GtkWidget *create_about_dialog(void);
 // word-wrapped text view. Returned unshown.
 GtkWidget *create_help_dialog(void);
 
-// The text that the help dialog shows.
-extern const char *const kHelpText;
+// The help text as written, one paragraph to an element (one message each for
+// translators): the title, then seven paragraphs.
+constexpr int kHelpParagraphCount = 8;
+extern const char *const kHelpParagraphs[kHelpParagraphCount];
+
+// The text that the help dialog shows: the paragraphs in the user's language,
+// a blank line between each two, and a newline at the end.
+std::string help_text(void);

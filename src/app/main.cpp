@@ -1,6 +1,9 @@
 // Program entry: builds the window, hands the shared state to the control panel
 // and the OpenGL view, and runs the main loop.
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
+
+#include <string>
 
 #include "app/app_state.h"
 #include "app/callbacks.h"
@@ -15,6 +18,30 @@
 // pointer keeps them reachable (to leak checkers too) after main has returned.
 AppState *velmorant_app_state = nullptr;
 
+namespace {
+
+// The gettext domain of the program's messages.
+constexpr const char *kTextDomain = "velmorant";
+
+// Where the message catalogues are: share/locale beside the program's own
+// folder, so that an installation moved to another prefix still finds them,
+// else the configured prefix's.
+std::string catalogue_dir() {
+  std::string dir = VELMORANT_LOCALEDIR;
+  gchar *program = g_file_read_link("/proc/self/exe", nullptr);
+  if (program) {
+    gchar *bin = g_path_get_dirname(program);
+    gchar *beside = g_build_filename(bin, "..", "share", "locale", nullptr);
+    if (g_file_test(beside, G_FILE_TEST_IS_DIR)) dir = beside;
+    g_free(beside);
+    g_free(bin);
+    g_free(program);
+  }
+  return dir;
+}
+
+}  // namespace
+
 int main(int argc, char *argv[]) {
   // GTK 3 reads its GL settings as it starts.
   gl_surface_prepare_environment();
@@ -22,6 +49,11 @@ int main(int argc, char *argv[]) {
   gtk_set_locale();  // GTK 3's gtk_init sets the locale itself
 #endif
   gtk_init(&argc, &argv);
+  // The program's texts in the user's language, from the installed catalogues;
+  // without a catalogue for the locale they stay as written.
+  bindtextdomain(kTextDomain, catalogue_dir().c_str());
+  bind_textdomain_codeset(kTextDomain, "UTF-8");
+  textdomain(kTextDomain);
 
   // Registered for completeness of the pixmap support; nothing is loaded from it.
   add_pixmap_directory("C:/velmorant/pixmaps");

@@ -83,8 +83,8 @@ void gl_init_gtkglext(AppState *state) {
 
   // What assistive technology says of the view, which has no text of its own.
   AtkObject *accessible = gtk_widget_get_accessible(area);
-  atk_object_set_name(accessible, kGlViewName);
-  atk_object_set_description(accessible, kGlViewDescription);
+  atk_object_set_name(accessible, _(kGlViewName));
+  atk_object_set_description(accessible, _(kGlViewDescription));
 
   GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
   gtk_box_pack_end(GTK_BOX(mainhbox), area, TRUE, TRUE, 0);

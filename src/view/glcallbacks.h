@@ -3,6 +3,7 @@
 // thread with the area's one GL context.
 #pragma once
 
+#include <glib/gi18n.h>
 #include <gtk/gtk.h>
 
 struct AppState;
@@ -17,11 +18,12 @@ struct AppState;
 // "resize" and "render" signals run the configure and expose handlers below.
 void gl_init_gtkglext(AppState *state);
 
-// The view's accessible name and description, for assistive technology.
-constexpr const char *kGlViewName = "Mount view";
+// The view's accessible name and description, for assistive technology, as
+// written (they are shown translated).
+constexpr const char *kGlViewName = N_("Mount view");
 constexpr const char *kGlViewDescription =
-    "The telescope mount in 3-D, posed by the sliders. Drag it with the left mouse button to "
-    "turn it.";
+    N_("The telescope mount in 3-D, posed by the sliders. Drag it with the left mouse button to "
+       "turn it.");
 
 // The drawing area's handlers. They are connected by gl_init_gtkglext and are
 // declared here so that tests can drive them directly.

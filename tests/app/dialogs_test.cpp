@@ -100,7 +100,7 @@ TEST(HelpDialog, IsA426By550ReadOnlyWrappedTextWithoutCursor) {
   GtkTextBuffer *buffer = gtk_text_view_get_buffer(view);
   gtk_text_buffer_get_bounds(buffer, &start, &end);
   gchar *text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
-  EXPECT_STREQ(text, kHelpText);
+  EXPECT_EQ(text, help_text());
   g_free(text);
 
   gtk_button_clicked(GTK_BUTTON(lookup_widget(dialog, "help_ok_button")));
@@ -109,7 +109,7 @@ TEST(HelpDialog, IsA426By550ReadOnlyWrappedTextWithoutCursor) {
 }
 
 TEST(HelpDialog, TextIsATitleAndSevenParagraphsEndingInANewline) {
-  const std::string text = kHelpText;
+  const std::string text = help_text();
   ASSERT_EQ(text.rfind("Velmorant Simulator Help\n\n", 0), 0u);
   ASSERT_EQ(text.back(), '\n');
   size_t blank_lines = 0;

@@ -11,6 +11,9 @@ desktop=$prefix/share/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop"
 [[ $(desktop_key "$desktop" Name) == Velmorant ]] || fail "launcher Name is not Velmorant"
 [[ $(desktop_key "$desktop" Terminal) == false ]] || fail "launcher does not say Terminal=false"
+for key in 'Name[de]' 'Comment[de]' 'Name[fr]' 'Comment[fr]'; do
+  [[ -n $(desktop_key "$desktop" "${key//[/\\[}") ]] || fail "launcher has no $key"
+done
 
 exec_line=$(desktop_key "$desktop" Exec)
 program=$(PATH=$prefix/bin command -v "${exec_line%% *}") || fail "Exec=$exec_line is not in $prefix/bin"

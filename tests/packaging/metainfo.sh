@@ -11,3 +11,6 @@ appstreamcli validate --no-net --strict "$metainfo" || fail "appstreamcli reject
 appstreamcli validate-tree --no-net --strict "$prefix" || fail "appstreamcli rejects the installed tree"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
   fail "metainfo does not launch $id.desktop"
+for lang in de fr; do
+  grep -q "<summary xml:lang=\"$lang\">" "$metainfo" || fail "metainfo has no summary in $lang"
+done
