@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# CPack builds the .deb; its Depends line was computed from the program (so it
+# CPack builds the .deb, hardened; its Depends line was computed from the program (so it
 # names the libraries of the toolkit it was built on, GTK+ 2 with GtkGLExt or
 # GTK 3, and none of the other), it unpacks to the same files as a plain
 # install under /usr, and lintian finds neither errors nor warnings.
@@ -37,4 +37,15 @@ diff -u <(sed 's#^#usr/#' "$expected") <(files_under "$out/root") ||
   fail "the package holds other files than an install"
 
 TMPDIR=$out lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian reports errors or warnings"
+# Hardened as Debian builds packages. The C start files of Debian 12 carry no
+# control-flow property, so no program linked there shows one (not even
+# /usr/bin/ls): instead the program's own code must have its branch targets
+# marked (endbr64).
+program=$out/root/usr/bin/velmorant
+hardening-check --nocfprotection "$program" || fail "hardening-check finds the program unhardened"
+grep -q endbr64 <(objdump -d "$program") || fail "the program's code has no control-flow marks"
+info=$(TMPDIR=$out lintian -I "$deb" 2>/dev/null || true)
+for tag in hardening-no-fortify-functions hardening-no-bindnow binary-has-unneeded-section; do
+  [[ $info != *"$tag"* ]] || fail "lintian -I: $tag"
+done
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $depends"
