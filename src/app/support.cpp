@@ -71,7 +71,9 @@ GdkPixbuf *create_pixbuf(const gchar *filename) {
   GError *error = nullptr;
   GdkPixbuf *pixbuf = gdk_pixbuf_new_from_file(pathname, &error);
   if (!pixbuf) {
-    std::fprintf(stderr, "Failed to load pixbuf file: %s: %s\n", pathname, error->message);
+    // A failed write to standard error has nowhere else to be reported.
+    static_cast<void>(
+        std::fprintf(stderr, "Failed to load pixbuf file: %s: %s\n", pathname, error->message));
     g_error_free(error);
   }
   g_free(pathname);

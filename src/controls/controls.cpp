@@ -173,7 +173,9 @@ void ctrl_init_scale(AppState *state, const gchar *name, double value, double lo
   if (!widget || !GTK_IS_RANGE(widget)) {
     // Every handler reads all the coordinate scales; without this one the
     // first move would dereference a null pointer.
-    std::fprintf(stderr, "velmorant: the main window has no scale named \"%s\"\n", name);
+    // A failed write to standard error has nowhere else to be reported.
+    static_cast<void>(
+        std::fprintf(stderr, "velmorant: the main window has no scale named \"%s\"\n", name));
     std::exit(1);
   }
   *slot = widget;

@@ -111,7 +111,8 @@ void model_set_default_parameters(ModelParams *model) {
   copy_color(m.horseshoe_color, horseshoe_color);
   m.platform_sides = 4;
   // Wide enough for the rockers and a margin; 0.707 by design, not 1/sqrt(2).
-  m.platform_radius = (m.horseshoe_separation + 0.5f * m.horseshoe_width) * 0.707 + 0.707;
+  m.platform_radius =
+      static_cast<float>((m.horseshoe_separation + 0.5f * m.horseshoe_width) * 0.707 + 0.707);
   m.platform_thickness = 0.5f;
   copy_color(m.platform_color, rocker_color);
   m.rocker_support_height = 0.6f;
@@ -127,32 +128,35 @@ void model_set_default_parameters(ModelParams *model) {
   const float ring_inner = m.horseshoe_radius - m.horseshoe_thickness;
   m.horseshoe_plate_x_max = (m.horseshoe_separation - m.horseshoe_width) * 0.5f;
   m.horseshoe_plate_x_min = -m.horseshoe_plate_x_max;
-  m.horseshoe_plate_y_max = std::sin(static_cast<double>(kPiF / 4)) * ring_inner;
+  m.horseshoe_plate_y_max =
+      static_cast<float>(std::sin(static_cast<double>(kPiF / 4)) * ring_inner);
   m.horseshoe_plate_y_min = -m.horseshoe_plate_y_max;
-  m.horseshoe_plate_offset = std::cos(static_cast<double>(kPiF / 4)) * ring_inner;
+  m.horseshoe_plate_offset =
+      static_cast<float>(std::cos(static_cast<double>(kPiF / 4)) * ring_inner);
   copy_color(m.horseshoe_plate_color, horseshoe_color);
   m.holder_octagon_sides = 8;
   m.holder_ring_sides = 24;
   // The octagonal collar's outer apothem is the plate offset, its inner apothem the tube radius.
   const double octagon_cos =
       std::cos(static_cast<double>(kPiF / static_cast<float>(m.holder_octagon_sides)));
-  m.holder_octagon_radius = m.horseshoe_plate_offset / octagon_cos;
-  m.holder_octagon_thickness = m.holder_octagon_radius - m.tube_radius / octagon_cos;
+  m.holder_octagon_radius = static_cast<float>(m.horseshoe_plate_offset / octagon_cos);
+  m.holder_octagon_thickness =
+      static_cast<float>(m.holder_octagon_radius - m.tube_radius / octagon_cos);
   m.holder_width = 0.5f;
   m.holder_offset = m.horseshoe_plate_x_max - 1.5f * m.holder_width;
   m.holder_plate_thickness = 0.25f;
   m.holder_plate_x_max = m.horseshoe_plate_x_max - 1.5f * m.holder_octagon_thickness;
   m.holder_plate_x_min = -m.holder_plate_x_max;
-  m.holder_plate_y_max =
+  m.holder_plate_y_max = static_cast<float>(
       std::sin(static_cast<double>(kPiF / static_cast<float>(m.holder_octagon_sides))) *
-      m.horseshoe_plate_offset;
+      m.horseshoe_plate_offset);
   m.holder_plate_y_min = -m.holder_plate_y_max;
   // The holder plates' outer faces bear on the horseshoe plates' inner faces.
   m.holder_plate_offset = m.horseshoe_plate_offset - 0.5f * m.horseshoe_plate_thickness -
                           0.5f * m.holder_plate_thickness;
   copy_color(m.holder_color, holder_color);
   m.base_sides = 24;
-  m.base_radius = m.platform_radius * 0.707;
+  m.base_radius = static_cast<float>(m.platform_radius * 0.707);
   m.base_thickness = 0.5f;
   copy_color(m.base_color, base_color);
   m.pad_count = 3;
@@ -318,9 +322,11 @@ ModelParams *model_init(void) {
   model_set_default_parameters(model);
   const GLuint first = glGenLists(4);
   if (first == 0) {
-    std::fprintf(stderr,
-                 "velmorant: OpenGL could not provide display lists; the mount model cannot be "
-                 "drawn\n");
+    // A failed write to standard error has nowhere else to be reported.
+    static_cast<void>(
+        std::fprintf(stderr,
+                     "velmorant: OpenGL could not provide display lists; the mount model cannot be "
+                     "drawn\n"));
     delete model;
     return nullptr;
   }

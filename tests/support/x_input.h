@@ -5,14 +5,16 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 // Gives widget the focus in its window and its window the X input focus, then
-// presses and releases the key keyval (a GDK key symbol, which is the X one).
+// presses and releases the key keyval (a GDK key symbol, which is the X one),
+// with Shift held if shift.
 // The key is delivered once the main loop runs. False when the key has no
 // key code or the window cannot take the focus (it is not mapped).
-inline bool press_key(GtkWidget *widget, guint keyval) {
+inline bool press_key(GtkWidget *widget, guint keyval, bool shift = false) {
   gtk_widget_grab_focus(widget);
   Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
   const KeyCode code = XKeysymToKeycode(display, keyval);
@@ -23,8 +25,11 @@ inline bool press_key(GtkWidget *widget, guint keyval) {
   XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
   XSync(display, False);
   if (gdk_error_trap_pop() != 0) return false;
+  const KeyCode shift_code = XKeysymToKeycode(display, GDK_KEY_Shift_L);
+  if (shift) XTestFakeKeyEvent(display, shift_code, True, CurrentTime);
   XTestFakeKeyEvent(display, code, True, CurrentTime);
   XTestFakeKeyEvent(display, code, False, CurrentTime);
+  if (shift) XTestFakeKeyEvent(display, shift_code, False, CurrentTime);
   XSync(display, False);
   return true;
 }
