@@ -50,9 +50,7 @@ void pump() {
 // outside the view, and outside the window.
 void pointer_to(GtkWidget *view, int x, int y) {
   gint ox, oy;
-  gdk_window_get_origin(gtk_widget_get_window(view), &ox, &oy);
-  const GtkAllocation a = allocation_of(view);
-  if (!gtk_widget_get_has_window(view)) ox += a.x, oy += a.y;
+  screen_origin(view, &ox, &oy);
   XTestFakeMotionEvent(xdisplay(), -1, ox + x, oy + y, CurrentTime);
   pump();
 }

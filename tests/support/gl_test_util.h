@@ -38,14 +38,6 @@ inline GdkRectangle area_in_window(GtkWidget *area) {
   return {a.x, a.y, a.width, a.height};
 }
 
-// The area's top-left corner on the screen.
-inline void area_origin(GtkWidget *area, gint *x, gint *y) {
-  gdk_window_get_origin(gtk_widget_get_window(area), x, y);
-  const GdkRectangle r = area_in_window(area);
-  *x += r.x;
-  *y += r.y;
-}
-
 // What the X server shows of the area; the caller unrefs it.
 inline GdkPixbuf *area_pixbuf(GtkWidget *area) {
   const GdkRectangle r = area_in_window(area);

@@ -13,6 +13,17 @@ inline GtkAllocation allocation_of(GtkWidget *widget) {
   return a;
 }
 
+// Where widget's top-left corner is on the screen. A widget without a window
+// of its own (as GTK 3's GL area) lies at its allocation in its parent's.
+inline void screen_origin(GtkWidget *widget, gint *x, gint *y) {
+  gdk_window_get_origin(gtk_widget_get_window(widget), x, y);
+  if (!gtk_widget_get_has_window(widget)) {
+    const GtkAllocation a = allocation_of(widget);
+    *x += a.x;
+    *y += a.y;
+  }
+}
+
 // Lets pending redraws, resizes and dialogs happen before a test looks.
 inline void process_events() {
   while (gtk_events_pending()) gtk_main_iteration();

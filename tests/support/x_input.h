@@ -9,6 +9,8 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "support/gtk_test_util.h"
+
 // Gives widget the focus in its window and its window the X input focus, then
 // presses and releases the key keyval (a GDK key symbol, which is the X one),
 // with Shift held if shift.
@@ -39,14 +41,9 @@ inline bool press_key(GtkWidget *widget, guint keyval, bool shift = false) {
 // wheel notch up and down). Delivered once the main loop runs.
 inline void click(GtkWidget *widget, unsigned button, double fx, double fy) {
   Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-  GtkAllocation a;
-  gtk_widget_get_allocation(widget, &a);
+  const GtkAllocation a = allocation_of(widget);
   gint x, y;
-  gdk_window_get_origin(gtk_widget_get_window(widget), &x, &y);
-  if (!gtk_widget_get_has_window(widget)) {
-    x += a.x;
-    y += a.y;
-  }
+  screen_origin(widget, &x, &y);
   XTestFakeMotionEvent(display, -1, x + int(fx * a.width), y + int(fy * a.height), CurrentTime);
   XTestFakeButtonEvent(display, button, True, CurrentTime);
   XTestFakeButtonEvent(display, button, False, CurrentTime);

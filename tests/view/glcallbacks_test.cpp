@@ -429,7 +429,7 @@ class DragTest : public ViewTest {
   // Moves the pointer to (x, y), pixels in the drawing area.
   void move_to(int x, int y) {
     gint ox, oy;
-    area_origin(area(), &ox, &oy);
+    screen_origin(area(), &ox, &oy);
     XTestFakeMotionEvent(xdisplay(), -1, ox + x, oy + y, CurrentTime);
     sync();
   }
