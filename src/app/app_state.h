@@ -31,6 +31,11 @@ struct AppState {
   gint dragging;            // 1 while the left button drags the view
   gint drag_x;              // pointer position in the drawing area's window at the
   gint drag_y;              // last press or motion of the drag, pixels
+  gint show_compass;        // 1 while View, Compass and Horizon is checked
+  gint show_pointing;       // 1 while View, Pointing Line is checked
+  guint guide_lists;        // first of the guides' three display lists, 0 until built
+  guint track_source;       // the tracking timeout while the sky is tracked, else 0
+  gint64 track_time;        // monotonic time of the last tracking step, microseconds
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

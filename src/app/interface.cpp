@@ -57,6 +57,20 @@ constexpr LabelRow kLabelRows[] = {
     {"label6", N_("Field Rotation"), 6},
 };
 
+struct ViewItem {
+  const char *name;
+  const char *text;
+  guint key;  // with Ctrl, or 0 for none
+};
+
+// The View menu's check items, top to bottom. The control panel connects them
+// (ctrl_init_view_menu).
+constexpr ViewItem kViewItems[] = {
+    {"view_compass", N_("_Compass and Horizon"), 0},
+    {"view_pointing", N_("_Pointing Line"), 0},
+    {"view_track", N_("_Track the Sky"), GDK_KEY_t},
+};
+
 // Rows of the separators that divide the scales into groups.
 constexpr guint kSeparatorRows[] = {2, 5, 7, 11, 13};
 
@@ -161,7 +175,12 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "constant."),
     N_("Hour Angle and Declination place the telescope in the local equatorial "
        "system. When you change them, a1, a2 and a3 are adjusted to reach the new "
-       "position while the field rotation is kept constant."),
+       "position while the field rotation is kept constant. View, Track the Sky "
+       "(Ctrl+T) lets the sky turn, a thousand times faster than the real one (an "
+       "hour of sky in 3.6 seconds): the hour angle grows, the declination stays, "
+       "and the three axes follow the star, a3 keeping its field from rotating. "
+       "Tracking goes on from wherever you move a slider, and stops by itself when "
+       "the star would sink lower than 1 degree above the horizon."),
     N_("Altitude and Azimuth place the telescope in the horizontal (altazimuth) "
        "system; azimuth is 0 degrees at north and increases towards east. a1, a2 "
        "and a3 are adjusted while the field rotation is kept constant, except that "
@@ -180,7 +199,11 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "looking north, and at 270 west looking east. You can also drag the picture "
        "with the left mouse button: the telescope turns as if you had grabbed it, "
        "a drag across the whole picture turns it about once round, and the two "
-       "camera sliders follow."),
+       "camera sliders follow. The View menu adds guides to the picture: Compass "
+       "and Horizon draws a ring on the ground round the mount with the four "
+       "compass points on it, N in red; Pointing Line draws a yellow line along "
+       "the tube out into the sky, and a faint dashed line through the mount "
+       "towards the celestial pole, the axis the sky turns about."),
 };
 
 std::string help_text(void) {
@@ -221,6 +244,25 @@ GtkWidget *create_main_window(void) {
   GtkWidget *menu_quit = gtk_image_menu_item_new_from_stock("gtk-quit", accel_group);
   gtk_widget_show(menu_quit);
   gtk_container_add(GTK_CONTAINER(menuitem4_menu), menu_quit);
+
+  // View: guides over the mount and the turning sky, all off at start-up.
+  GtkWidget *menu_view = gtk_menu_item_new_with_mnemonic(_("_View"));
+  gtk_widget_show(menu_view);
+  gtk_container_add(GTK_CONTAINER(menubar1), menu_view);
+
+  GtkWidget *menu_view_menu = gtk_menu_new();
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(menu_view), menu_view_menu);
+
+  GtkWidget *view_items[G_N_ELEMENTS(kViewItems)];
+  for (gsize i = 0; i < G_N_ELEMENTS(kViewItems); i++) {
+    view_items[i] = gtk_check_menu_item_new_with_mnemonic(_(kViewItems[i].text));
+    gtk_widget_show(view_items[i]);
+    gtk_container_add(GTK_CONTAINER(menu_view_menu), view_items[i]);
+    if (kViewItems[i].key != 0) {
+      gtk_widget_add_accelerator(view_items[i], "activate", accel_group, kViewItems[i].key,
+                                 GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+    }
+  }
 
 #if GTK_CHECK_VERSION(3, 0, 0)
   // The stock item brings its own F1 accelerator, and GTK 3 gives F1 to it
@@ -333,6 +375,11 @@ GtkWidget *create_main_window(void) {
   hookup_object(main_window, menuitem4, "menuitem4");
   hookup_object(main_window, menuitem4_menu, "menuitem4_menu");
   hookup_object(main_window, menu_quit, "menu_quit");
+  hookup_object(main_window, menu_view, "menu_view");
+  hookup_object(main_window, menu_view_menu, "menu_view_menu");
+  for (gsize i = 0; i < G_N_ELEMENTS(kViewItems); i++) {
+    hookup_object(main_window, view_items[i], kViewItems[i].name);
+  }
   hookup_object(main_window, menuitem7, "menuitem7");
   hookup_object(main_window, menuitem7_menu, "menuitem7_menu");
   hookup_object(main_window, contents, "contents");

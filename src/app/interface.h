@@ -7,7 +7,8 @@
 
 #include <string>
 
-// The main window: File and Help menus, the table of eleven labelled scales
+// The main window: File, View and Help menus (View's three check items off,
+// and not yet connected: see ctrl_init_view_menu), the table of eleven labelled scales
 // (all with the range 0 to 0 until the control panel sets them up) and a status
 // bar. Returned unshown; the caller owns it.
 GtkWidget *create_main_window(void);

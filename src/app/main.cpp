@@ -10,6 +10,7 @@
 #include "app/interface.h"
 #include "app/support.h"
 #include "controls/controls.h"
+#include "controls/tracking.h"
 #include "view/glcallbacks.h"
 #include "view/glsurface.h"
 
@@ -72,6 +73,7 @@ int main(int argc, char *argv[]) {
   g_signal_connect(state->main_window, "destroy", G_CALLBACK(destroy), nullptr);
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
+  ctrl_init_view_menu(state);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 
   gtk_widget_show(state->main_window);

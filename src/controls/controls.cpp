@@ -322,6 +322,13 @@ void ctrl_on_eq_coords_changed(AppState *state) {
   invalidate_view(state);
 }
 
+bool ctrl_eq_move_refused(const AppState *state, double ha) {
+  double az, alt;
+  coord_eq_to_altaz(&az, &alt, deg_to_rad(ha), read_rad(state->dec_scale),
+                    read_rad(state->lat_scale));
+  return below_limit(state, alt);
+}
+
 void ctrl_on_altaz_coords_changed(AppState *state) {
   Synchronisation sync(state);
   if (!sync.owner()) return;

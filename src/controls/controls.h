@@ -71,6 +71,11 @@ void ctrl_on_a3_coords_changed(AppState *state);
 // and declination back where the horizontal scales say.
 void ctrl_on_eq_coords_changed(AppState *state);
 
+// True when moving the hour angle to ha (degrees), with the declination and
+// latitude that the scales show, would be refused: the test that
+// ctrl_on_eq_coords_changed makes, so that a caller can stop short of it.
+bool ctrl_eq_move_refused(const AppState *state, double ha);
+
 // Altitude or azimuth moved: keeps them and (mostly) the field rotation and
 // recomputes hour angle, declination and the axes. A refused move puts them
 // back where the equatorial scales say.

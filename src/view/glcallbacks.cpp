@@ -7,6 +7,7 @@
 #include "app/support.h"
 #include "geometry/coord.h"
 #include "model/model.h"
+#include "view/glguides.h"
 #include "view/glscene.h"
 #include "view/glsurface.h"
 
@@ -98,6 +99,7 @@ void gl_realize(GtkWidget *widget, AppState *state) {
     if (!gl) return;
     gl_set_up_state();
     state->model = model_init();
+    if (state->model) state->guide_lists = gl_guides_init(gl_guide_sizes(state->model));
   }
   state->gl_initialized = 1;
 }
@@ -131,6 +133,8 @@ gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState
   gl_begin_frame();
   if (state->model) {
     model_draw(state->model, a1, a2, a3);
+    gl_draw_guides(state->guide_lists, state->show_compass, state->show_pointing,
+                   gtk_range_get_value(GTK_RANGE(state->lat_scale)));
   } else {
     static bool warned = false;
     if (!warned) {

@@ -30,7 +30,8 @@ constexpr const char *kGlViewDescription =
 //
 // "realize": ends the process when the area's context cannot draw fixed-function
 // GL (gl_surface_check); sets the clear colour, the light and material, depth test and
-// back-face culling, builds the mount model and sets state->gl_initialized.
+// back-face culling, builds the mount model and the View menu's guides and sets
+// state->gl_initialized.
 // Does nothing when GL cannot be begun on the widget.
 void gl_realize(GtkWidget *widget, AppState *state);
 
@@ -41,7 +42,9 @@ void gl_realize(GtkWidget *widget, AppState *state);
 gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure *event, AppState *state);
 
 // "expose_event": clears and draws the whole mount posed by the a1, a2 and a3
-// scales, then presents the frame. Without a model (it could not be built)
+// scales, then the guides that the View menu has on (state->show_compass,
+// state->show_pointing; the polar axis from the latitude scale), then presents
+// the frame. Without a model (it could not be built)
 // only the background is drawn, and one warning is logged for the run.
 // Returns FALSE when GL cannot be begun.
 gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose *event, AppState *state);

@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/interface.h"
 #include "controls/controls.h"
+#include "controls/tracking.h"
 #include "model/model.h"
 #include "support/gtk_test_util.h"
 #include "view/glcallbacks.h"
@@ -18,6 +19,7 @@ inline AppState *open_app_window() {
   state->main_window = create_main_window();
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
+  ctrl_init_view_menu(state);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
   gtk_widget_show(state->main_window);
   settle();

@@ -12,11 +12,13 @@
 #include "support/gtk_test_util.h"
 #include "view/glsurface.h"
 
-// The signal that tells the view its size changed.
+// The signals that tell the view its size changed and that it must draw.
 #if GTK_CHECK_VERSION(3, 0, 0)
 constexpr const char *kResizeSignal = "resize";
+constexpr const char *kDrawSignal = "render";
 #else
 constexpr const char *kResizeSignal = "configure-event";
+constexpr const char *kDrawSignal = "expose-event";
 #endif
 
 // Runs body with the area's GL context current and its frame buffer bound, as

@@ -12,28 +12,33 @@
 #include "support/gtk_test_util.h"
 
 // Gives widget the focus in its window and its window the X input focus, then
-// presses and releases the key keyval (a GDK key symbol, which is the X one),
-// with Shift held if shift.
-// The key is delivered once the main loop runs. False when the key has no
+// presses and releases the key keyval (a GDK key symbol, which is the X one)
+// with the key modifier (GDK_KEY_Control_L, say; 0 for none) held.
+// The key is delivered once the main loop runs. False when a key has no
 // key code or the window cannot take the focus (it is not mapped).
-inline bool press_key(GtkWidget *widget, guint keyval, bool shift = false) {
+inline bool press_chord(GtkWidget *widget, guint modifier, guint keyval) {
   gtk_widget_grab_focus(widget);
   Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
   const KeyCode code = XKeysymToKeycode(display, keyval);
-  if (code == 0) return false;
+  const KeyCode modifier_code = modifier ? XKeysymToKeycode(display, modifier) : 0;
+  if (code == 0 || (modifier && modifier_code == 0)) return false;
   GdkWindow *window = gtk_widget_get_window(gtk_widget_get_toplevel(widget));
   if (!window) return false;
   gdk_error_trap_push();
   XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
   XSync(display, False);
   if (gdk_error_trap_pop() != 0) return false;
-  const KeyCode shift_code = XKeysymToKeycode(display, GDK_KEY_Shift_L);
-  if (shift) XTestFakeKeyEvent(display, shift_code, True, CurrentTime);
+  if (modifier) XTestFakeKeyEvent(display, modifier_code, True, CurrentTime);
   XTestFakeKeyEvent(display, code, True, CurrentTime);
   XTestFakeKeyEvent(display, code, False, CurrentTime);
-  if (shift) XTestFakeKeyEvent(display, shift_code, False, CurrentTime);
+  if (modifier) XTestFakeKeyEvent(display, modifier_code, False, CurrentTime);
   XSync(display, False);
   return true;
+}
+
+// As press_chord, with Shift held if shift.
+inline bool press_key(GtkWidget *widget, guint keyval, bool shift = false) {
+  return press_chord(widget, shift ? GDK_KEY_Shift_L : 0, keyval);
 }
 
 // Moves the pointer to (fx, fy), fractions of widget's width and height from

@@ -14,13 +14,18 @@
 
 #include "app/app_state.h"
 #include "app/interface.h"
+#include "app/support.h"
 #include "controls/controls.h"
 #include "geometry/coord.h"
 #include "model/model.h"
 #include "support/app_window.h"
 #include "support/gl_test_util.h"
 #include "support/gtk_test_util.h"
+#include "support/scales.h"
+#include "support/x_input.h"
 #include "view/glcallbacks.h"
+#include "view/glguides.h"
+#include "view/glscene.h"
 
 namespace {
 
@@ -568,6 +573,170 @@ TEST_F(DragTest, ClicksOtherButtonsAndDragsBeforeGlIsReadyMoveNoScale) {
     for (size_t i = 0; i < got.size(); i++)
       EXPECT_EQ(got[i], start[i]) << "scale " << i;  // exactly
   }
+}
+
+// The View menu, chosen with the pointer as a user chooses it.
+class ViewMenuTest : public ViewTest {
+ protected:
+  void TearDown() override {
+    // Closing the window stops tracking: no timeout is left to run on a freed state.
+    g_signal_connect_after(
+        state_->main_window, "destroy", G_CALLBACK(+[](GtkWidget *, AppState *s) {
+          EXPECT_EQ(g_main_context_find_source_by_user_data(nullptr, s), nullptr);
+        }),
+        state_);
+    ViewTest::TearDown();
+  }
+  GtkWidget *item(const char *name) { return lookup_widget(state_->main_window, name); }
+  bool active(const char *name) {
+    return gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item(name)));
+  }
+  void choose(const char *name) {
+    click(item("menu_view"), 1, 0.5, 0.5);
+    settle();
+    click(item(name), 1, 0.5, 0.5);
+    settle();
+  }
+  double value(Scale s) const { return snapshot_of(state_)[s]; }
+
+  // The picture as the view drew it before it had a View menu: the mount alone,
+  // through the same calls, in place of the view's own handler for one redraw.
+  Picture mount_alone() {
+    const guint draw = g_signal_lookup(kDrawSignal, G_OBJECT_TYPE(area()));
+    const auto match = GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_DATA);
+    g_signal_handlers_block_matched(area(), match, draw, 0, nullptr, nullptr, state_);
+    const gulong alone =
+        g_signal_connect(area(), kDrawSignal, G_CALLBACK(+[](GtkWidget *w, gpointer, AppState *s) {
+                           GlScope gl(w);
+                           gl_begin_frame();
+                           model_draw(s->model, float(gtk_range_get_value(GTK_RANGE(s->a1_scale))),
+                                      float(gtk_range_get_value(GTK_RANGE(s->a2_scale))),
+                                      float(gtk_range_get_value(GTK_RANGE(s->a3_scale))));
+                           gl_surface_present(w);
+                           return TRUE;
+                         }),
+                         state_);
+    gl_surface_queue_redraw(area());
+    settle();
+    const Picture p = picture();
+    g_signal_handler_disconnect(area(), alone);
+    g_signal_handlers_unblock_matched(area(), match, draw, 0, nullptr, nullptr, state_);
+    gl_surface_queue_redraw(area());
+    settle();
+    return p;
+  }
+};
+
+TEST_F(ViewMenuTest, WithEveryItemOffTheViewIsTheMountAloneAndAnItemTurnedOffRestoresIt) {
+  set(state_->calt_scale, 30);
+  set(state_->caz_scale, 90);
+  for (const char *name : {"view_compass", "view_pointing", "view_track"}) {
+    EXPECT_FALSE(active(name)) << name;
+  }
+  const Picture alone = mount_alone();
+  EXPECT_TRUE(picture() == alone);
+  for (const char *name : {"view_compass", "view_pointing"}) {
+    SCOPED_TRACE(name);
+    choose(name);
+    ASSERT_TRUE(active(name));
+    EXPECT_FALSE(picture() == alone);
+    choose(name);
+    ASSERT_FALSE(active(name));
+    EXPECT_TRUE(picture() == alone);
+  }
+}
+
+bool has_color(const Rgb &c, const GLfloat (&want)[3]) {  // within 3 of 255
+  return std::abs(c.r - std::lround(want[0] * 255)) <= 3 &&
+         std::abs(c.g - std::lround(want[1] * 255)) <= 3 &&
+         std::abs(c.b - std::lround(want[2] * 255)) <= 3;
+}
+
+TEST_F(ViewMenuTest, NorthShowsWhereTheCameraPutsItAndThePointingLineRunsOnFromTheTube) {
+  choose("view_compass");
+  choose("view_pointing");
+  set(state_->calt_scale, 30);
+  const GlGuideSizes sizes = gl_guide_sizes(state_->model);
+  // From the south the mount stands between the camera and the N mark.
+  const struct {
+    double caz;
+    bool in_sight;
+  } cases[] = {{0, true}, {90, true}, {180, false}, {270, true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "Camera Az " << c.caz);
+    set(state_->caz_scale, c.caz);
+    const auto mark = project(kIdentity, 0, sizes.ground, -sizes.letter_radius);
+    const Picture pic = picture();
+    int count = 0;
+    for (int y = 0; y < pic.height; y++) {
+      for (int x = 0; x < pic.width; x++) {
+        if (!has_color(pic.at(x, y), kGlNorthColor)) continue;
+        ++count;
+        EXPECT_LT(std::hypot(x - mark[0], y - mark[1]), 20) << "N pixel at " << x << "," << y;
+      }
+    }
+    if (c.in_sight) {
+      EXPECT_GE(count, 30);
+    }
+
+    // Half a tube length beyond the front end (8 from the pivot), on the axis.
+    const double alt = value(kAlt) * kCoordPi / 180, az = value(kAz) * kCoordPi / 180;
+    const double r = 8 + 0.5 * 10.5;
+    const auto on = project(kIdentity, r * std::cos(alt) * std::sin(az), r * std::sin(alt),
+                            -r * std::cos(alt) * std::cos(az));
+    const int x = int(std::lround(on[0])), y = int(std::lround(on[1]));
+    if (x < 1 || y < 1 || x >= pic.width - 1 || y >= pic.height - 1) continue;
+    int lit = 0;
+    for (int dy = -1; dy <= 1; dy++) {
+      for (int dx = -1; dx <= 1; dx++) lit += has_color(pic.at(x + dx, y + dy), kGlPointingColor);
+    }
+    EXPECT_GE(lit, 3) << "no pointing line at " << x << "," << y;
+  }
+}
+
+TEST_F(ViewMenuTest,
+       TrackingTurnsTheSkyAThousandTimesFasterKeepingDeclinationAndStopsAsTheStarSets) {
+  gint64 toggled = 0, stepped = 0;
+  g_signal_connect_swapped(item("view_track"), "toggled",
+                           G_CALLBACK(+[](gint64 *t) { *t = g_get_monotonic_time(); }), &toggled);
+  g_signal_connect_swapped(state_->ha_scale, "value-changed",
+                           G_CALLBACK(+[](gint64 *t) { *t = g_get_monotonic_time(); }), &stepped);
+  auto track_for = [&](double seconds) {
+    const gint64 until = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+    while (active("view_track") && g_get_monotonic_time() < until) gtk_main_iteration();
+  };
+  const Snapshot start = snapshot_of(state_);
+  ASSERT_TRUE(press_chord(state_->alt_scale, GDK_KEY_Control_L, GDK_KEY_t));
+  process_events();
+  ASSERT_TRUE(active("view_track"));
+  track_for(1.0);
+  const gint64 started = toggled;
+  ASSERT_TRUE(press_chord(state_->alt_scale, GDK_KEY_Control_L, GDK_KEY_t));
+  process_events();
+  ASSERT_FALSE(active("view_track"));
+  const Snapshot tracked = snapshot_of(state_);
+  const double rate = (tracked[kHa] - start[kHa]) / (double(stepped - started) / G_USEC_PER_SEC);
+  EXPECT_NEAR(rate, 4.178, 0.418);        // degrees per second, within 10%
+  EXPECT_EQ(tracked[kDec], start[kDec]);  // bit for bit
+  EXPECT_TRUE(one_position(tracked));
+  g_usleep(200000);
+  process_events();
+  EXPECT_EQ(value(kHa), tracked[kHa]) << "a timeout still runs";
+
+  // On the equator at latitude 45 a star sinks to 1 degree at hour angle 88.59.
+  set(state_->ha_scale, 86);
+  choose("view_track");
+  track_for(3.0);
+  EXPECT_FALSE(active("view_track"));
+  const Snapshot set_star = snapshot_of(state_);
+  EXPECT_GE(set_star[kAlt], 1.0);
+  EXPECT_NEAR(set_star[kHa], 88.59, 0.2);
+  EXPECT_EQ(set_star[kDec], start[kDec]);
+  EXPECT_TRUE(one_position(set_star));
+
+  // Left running, it ends with the window (see TearDown).
+  set(state_->ha_scale, 0);
+  choose("view_track");
 }
 
 #if !GTK_CHECK_VERSION(3, 0, 0)
