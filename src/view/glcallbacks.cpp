@@ -88,7 +88,24 @@ void gl_init_gtkglext(AppState *state) {
   atk_object_set_description(accessible, _(kGlViewDescription));
 
   GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
+#if GTK_CHECK_VERSION(3, 0, 0)
+  // The view in an X window of its own. GDK paints with GL every X window that
+  // holds a GL area, uploading all of it as a texture each frame; in the main
+  // window that is the whole window, sliders and menus included, and on
+  // software GL over MIT-SHM that upload can stall the program for good when
+  // the view redraws without pause (tracking the sky, a long drag).
+  GtkWidget *holder = gtk_event_box_new();
+  gtk_event_box_set_visible_window(GTK_EVENT_BOX(holder), TRUE);
+  gtk_container_add(GTK_CONTAINER(holder), area);
+  g_signal_connect_after(holder, "realize", G_CALLBACK(+[](GtkWidget *widget) {
+                           gdk_window_ensure_native(gtk_widget_get_window(widget));
+                         }),
+                         nullptr);
+  gtk_box_pack_end(GTK_BOX(mainhbox), holder, TRUE, TRUE, 0);
+  gtk_widget_show(holder);
+#else
   gtk_box_pack_end(GTK_BOX(mainhbox), area, TRUE, TRUE, 0);
+#endif
   gtk_widget_show(area);
 }
 
