@@ -320,6 +320,18 @@ void BM_ExposeHandler(benchmark::State &s) {
 }
 BENCHMARK(BM_ExposeHandler)->Apply(repeated);
 
+// The same with the View menu's compass, pointing line and polar axis on.
+void BM_ExposeHandlerWithEveryGuide(benchmark::State &s) {
+  app->show_compass = app->show_pointing = 1;
+  AllocationCount count(s);
+  for (auto _ : s) {
+    gl_expose_event(app->drawing_area, nullptr, app);
+    finish_frame();
+  }
+  app->show_compass = app->show_pointing = 0;
+}
+BENCHMARK(BM_ExposeHandlerWithEveryGuide)->Apply(repeated);
+
 }  // namespace
 
 int main(int argc, char **argv) {

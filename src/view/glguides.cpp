@@ -16,7 +16,7 @@ constexpr float kLetterWidth = 0.8f;
 constexpr GLfloat kCompassLineWidth = 2.0f;
 constexpr GLfloat kPointingLineWidth = 3.0f;
 // The polar axis is dashed: runs of 8 pixels on and off.
-constexpr GLint kPoleStippleFactor = 8;
+constexpr GLint kPoleStippleFactor = 1;
 constexpr GLushort kPoleStipplePattern = 0x00FF;
 
 // One stroke of a letter: a line strip through up to six points of the

@@ -79,7 +79,7 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
 
   for (unsigned event = 1; event <= events; event++) {
     const GtkAllocation v = allocation_of(view);
-    switch (pick(10)) {
+    switch (pick(11)) {
       case 0:
       case 1:
       case 2:
@@ -113,6 +113,19 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
           gtk_menu_item_activate(GTK_MENU_ITEM(lookup_widget(window, "menu_about")));
           pump();
           close_dialogs(about.c_str(), "about_ok_button");
+        }
+        break;
+      case 10:  // a guide from the View menu; or Ctrl+T, a slider moved while the
+        // sky turns, and Ctrl+T again (which restarts tracking if the star set)
+        if (pick(2)) {
+          gtk_menu_item_activate(
+              GTK_MENU_ITEM(lookup_widget(window, pick(2) ? "view_compass" : "view_pointing")));
+        } else {
+          ASSERT_TRUE(press_chord(state->alt_scale, GDK_KEY_Control_L, GDK_KEY_t));
+          ASSERT_TRUE(press_key(state->*kScaleRows[pick(kScales)].field, keys[pick(8)]));
+          g_usleep(100000);
+          pump();
+          ASSERT_TRUE(press_chord(state->alt_scale, GDK_KEY_Control_L, GDK_KEY_t));
         }
         break;
       case 9:  // the window resized, very small included; as under a window
