@@ -50,9 +50,9 @@ gboolean track_tick(gpointer user_data) {
   return G_SOURCE_REMOVE;
 }
 
-void connect_item(const AppState *state, const char *name, GCallback handler) {
+void connect_item(AppState *state, const char *name, GCallback handler) {
   GtkWidget *item = lookup_widget(state->main_window, name);
-  if (item) g_signal_connect(item, "toggled", handler, const_cast<AppState *>(state));
+  if (item) g_signal_connect(item, "toggled", handler, state);
 }
 
 }  // namespace

@@ -11,11 +11,12 @@ struct AppState;
 // Creates the OpenGL drawing area (640 x 480 requested), stores it in
 // state->drawing_area, connects its handlers with state as user data (drawing,
 // and the left-button drag that turns the view), packs it at the end of the
-// window's "mainhbox" (expanding) and shows it. Ends the process with status 1
-// when no OpenGL visual exists (see gl_surface_new). state->main_window must be
-// set. The area carries kGlViewName and kGlViewDescription for assistive
-// technology. The GL surface is GtkGLExt's on GTK+ 2 and a GtkGLArea on GTK 3, whose
-// "resize" and "render" signals run the configure and expose handlers below.
+// window's "mainhbox" (expanding; on GTK 3 inside an event box with an X
+// window of its own, so that GDK paints only the view with GL) and shows it. Ends the process with
+// status 1 when no OpenGL visual exists (see gl_surface_new). state->main_window must be set. The
+// area carries kGlViewName and kGlViewDescription for assistive technology. The GL surface is
+// GtkGLExt's on GTK+ 2 and a GtkGLArea on GTK 3, whose "resize" and "render" signals run the
+// configure and expose handlers below.
 void gl_init_gtkglext(AppState *state);
 
 // The view's accessible name and description, for assistive technology, as
