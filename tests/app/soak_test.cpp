@@ -99,11 +99,13 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
         XTestFakeButtonEvent(xdisplay(), 1, False, CurrentTime);
         break;
       }
-      case 7:  // a right or middle click on the view
+      case 7: {  // a right or middle click on the view
+        const unsigned button = 2 + unsigned(pick(2));
         pointer_to(view, pick(v.width), pick(v.height));
-        XTestFakeButtonEvent(xdisplay(), 2 + pick(2), True, CurrentTime);
-        XTestFakeButtonEvent(xdisplay(), 2 + pick(2), False, CurrentTime);
+        XTestFakeButtonEvent(xdisplay(), button, True, CurrentTime);
+        XTestFakeButtonEvent(xdisplay(), button, False, CurrentTime);
         break;
+      }
       case 8:  // Help by F1, or About from the menu; then closed again
         if (pick(2)) {
           ASSERT_TRUE(press_key(state->alt_scale, GDK_KEY_F1));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The catalogues are correct and complete (no message untranslated or fuzzy,
 # none of the template's missing), and the installed program titles its window
-# in German under de_DE.UTF-8 and as written under C.UTF-8.
+# in German under de_DE.UTF-8 and as written under C.UTF-8; the installed
+# catalogue, which the title shows it reads, gives the slider labels in German.
 #   translations.sh PREFIX LOCPATH PO_DIR POT
 source "$(dirname "$0")/lib.sh"
 prefix=$1 locpath=$2 po=$3 pot=$4
@@ -29,4 +30,13 @@ title=$(title_under de_DE.UTF-8)
 [[ $title == Velmorant-Montierungssimulation ]] || fail "under de_DE.UTF-8 the title is '$title'"
 title=$(title_under C.UTF-8)
 [[ $title == "Velmorant Mount Simulation" ]] || fail "under C.UTF-8 the title is '$title'"
+labels=("Altitude:Höhe" "Azimuth:Azimut" "Hour Angle:Stundenwinkel" "Declination:Deklination"
+  "Field Rotation:Bildfeldrotation" "Latitude:Breite" "Camera Alt:Kamera-Höhe"
+  "Camera Az:Kamera-Azimut")
+for pair in "${labels[@]}"; do
+  english=${pair%%:*} german=${pair#*:}
+  shown=$(LANG=de_DE.UTF-8 LC_ALL='' LANGUAGE='' LOCPATH=$locpath \
+    TEXTDOMAINDIR=$prefix/share/locale gettext velmorant "$english")
+  [[ $shown == "$german" ]] || fail "the installed catalogue gives '$shown' for '$english'"
+done
 echo "the installed program speaks German under de_DE.UTF-8 and English under C.UTF-8"
