@@ -89,16 +89,22 @@ void gl_init_gtkglext(AppState *state) {
 
   GtkWidget *mainhbox = lookup_widget(state->main_window, "mainhbox");
 #if GTK_CHECK_VERSION(3, 0, 0)
-  // The view in an X window of its own. GDK paints with GL every X window that
-  // holds a GL area, uploading all of it as a texture each frame; in the main
-  // window that is the whole window, sliders and menus included, and on
-  // software GL over MIT-SHM that upload can stall the program for good when
-  // the view redraws without pause (tracking the sky, a long drag).
+  // On X11, the view in an X window of its own. GDK paints with GL every X
+  // window that holds a GL area, reading back from the X server whatever else
+  // it shows and uploading it as a texture each frame; in the main window that
+  // is the whole window, sliders and menus included, and on software GL over
+  // MIT-SHM that read-back can stall the program for good when the view
+  // redraws without pause (tracking the sky, a long drag).
+  // A Wayland compositor composes the window's surfaces itself, and GDK does
+  // not present a GL area from a native child window there: the view would
+  // stay empty. So the event box keeps its window in GDK's own on Wayland.
   GtkWidget *holder = gtk_event_box_new();
   gtk_event_box_set_visible_window(GTK_EVENT_BOX(holder), TRUE);
   gtk_container_add(GTK_CONTAINER(holder), area);
   g_signal_connect_after(holder, "realize", G_CALLBACK(+[](GtkWidget *widget) {
-                           gdk_window_ensure_native(gtk_widget_get_window(widget));
+                           if (gl_surface_wants_native_window(widget)) {
+                             gdk_window_ensure_native(gtk_widget_get_window(widget));
+                           }
                          }),
                          nullptr);
   gtk_box_pack_end(GTK_BOX(mainhbox), holder, TRUE, TRUE, 0);

@@ -74,6 +74,14 @@ void gl_warn_single_buffered(void);
 // and ends the process with status 1.
 [[noreturn]] void gl_exit_without_visual(void);
 
+#if GTK_CHECK_VERSION(3, 0, 0)
+// True when the window that holds the view should be made native, so that GDK
+// paints only the view with GL: on an X11 display (see gl_init_gtkglext).
+// False on Wayland and any other display, where a native child window keeps
+// the view from reaching the screen.
+bool gl_surface_wants_native_window(GtkWidget *widget);
+#endif
+
 #if !GTK_CHECK_VERSION(3, 0, 0)
 // The frame-buffer configuration the view draws with: double-buffered RGB with
 // a depth buffer; failing that, single-buffered after printing

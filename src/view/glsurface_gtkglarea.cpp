@@ -7,6 +7,9 @@
 #include "view/glsurface.h"
 
 #include <GL/gl.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <cstring>
 #include <string>
@@ -77,4 +80,13 @@ int gl_surface_scale_factor(GtkWidget *area) {
 void gl_surface_queue_redraw(GtkWidget *area) {
   if (!gtk_widget_get_realized(area)) return;
   gtk_gl_area_queue_render(GTK_GL_AREA(area));
+}
+
+bool gl_surface_wants_native_window(GtkWidget *widget) {
+#ifdef GDK_WINDOWING_X11
+  return GDK_IS_X11_DISPLAY(gtk_widget_get_display(widget));
+#else
+  (void)widget;
+  return false;
+#endif
 }
