@@ -407,7 +407,14 @@ void fit_main_window_to_screen(GtkWidget *main_window, GtkWidget *view) {
   gtk_widget_set_size_request(view, kViewWidth, kViewHeight);
   GtkRequisition natural;
 #if GTK_CHECK_VERSION(3, 0, 0)
-  gtk_widget_get_preferred_size(main_window, nullptr, &natural);
+  // The size of what the window holds, which is what a default size gives:
+  // where the toolkit draws the title bar and shadows itself (on Wayland) the
+  // window's own request counts them too, and the window would open larger
+  // by as much.
+  gtk_widget_get_preferred_size(gtk_bin_get_child(GTK_BIN(main_window)), nullptr, &natural);
+  const gint border = gint(gtk_container_get_border_width(GTK_CONTAINER(main_window)));
+  natural.width += 2 * border;
+  natural.height += 2 * border;
 #else
   gtk_widget_size_request(main_window, &natural);
 #endif

@@ -27,7 +27,10 @@ namespace {
 int logged = 0;
 
 void count_warnings(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer) {
-  if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) ++logged;
+  if ((level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) &&
+      !is_environment_message(domain, message)) {
+    ++logged;
+  }
   g_log_default_handler(domain, level, message, nullptr);
 }
 

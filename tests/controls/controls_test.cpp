@@ -38,7 +38,8 @@ AppState *new_app_state() {
 // Counts the warnings and criticals that reach GLib's default log handler,
 // the toolkit's g_return_if_fail failures among them.
 void count_log(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer count) {
-  if (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) {
+  if ((level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) &&
+      !is_environment_message(domain, message)) {
     ++*static_cast<int *>(count);
   }
   g_log_default_handler(domain, level, message, nullptr);

@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <vector>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include "support/gtk_test_util.h"
 #include "view/glsurface.h"
@@ -40,11 +44,29 @@ inline GdkRectangle area_in_window(GtkWidget *area) {
   return {a.x, a.y, a.width, a.height};
 }
 
-// What the X server shows of the area; the caller unrefs it.
+// What the X server shows of the area; the caller unrefs it. On a display
+// that is not X11 (Wayland), where a client cannot read back what the
+// compositor shows, the area's own frame buffer as its last frame left it.
 inline GdkPixbuf *area_pixbuf(GtkWidget *area) {
   const GdkRectangle r = area_in_window(area);
 #if GTK_CHECK_VERSION(3, 0, 0)
-  return gdk_pixbuf_get_from_window(gtk_widget_get_window(area), r.x, r.y, r.width, r.height);
+#ifdef GDK_WINDOWING_X11
+  if (GDK_IS_X11_DISPLAY(gtk_widget_get_display(area))) {
+    return gdk_pixbuf_get_from_window(gtk_widget_get_window(area), r.x, r.y, r.width, r.height);
+  }
+#endif
+  GdkPixbuf *pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, r.width, r.height);
+  std::vector<guchar> rows(size_t(r.width) * r.height * 3);
+  with_gl(area, [&] {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, r.width, r.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+  });
+  // GL counts rows from the bottom.
+  for (int y = 0; y < r.height; y++) {
+    std::copy_n(&rows[size_t(r.height - 1 - y) * r.width * 3], r.width * 3,
+                gdk_pixbuf_get_pixels(pixbuf) + size_t(y) * gdk_pixbuf_get_rowstride(pixbuf));
+  }
+  return pixbuf;
 #else
   return gdk_pixbuf_get_from_drawable(nullptr, gtk_widget_get_window(area), nullptr, r.x, r.y, 0, 0,
                                       r.width, r.height);
