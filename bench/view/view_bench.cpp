@@ -1,5 +1,13 @@
-// Timings of the OpenGL view at 640 x 480 on the X server's GL (Mesa's
-// software renderer under Xvfb), each beside a baseline measured in the same
+// Timings of the OpenGL view on the X server's GL (Mesa's software renderer
+// under Xvfb).
+//
+// On both toolkits: CPU per presented frame, of the program and of the X
+// server, for a scale change and for a tracking step, with the view at
+// 640 x 480 and at 1920 x 1080 (bench/view/compare.sh runs both builds and
+// tabulates them). The X server's share is read from /proc when
+// VELMORANT_BENCH_X_PID names its process.
+//
+// On GTK+ 2 also, at 640 x 480, each beside a baseline measured in the same
 // run:
 //   start-up to the first presented frame, beside a bare GTK + GtkGLExt window
 //   (the two interleaved, minimum, median and maximum of each);
@@ -10,11 +18,11 @@
 //   heap allocations per frame.
 // Every frame benchmark is repeated and reported as mean, median, spread,
 // minimum and maximum of the repetitions.
-// Run it with a display, e.g. xvfb-run -a -s "-screen 0 1280x1024x24" view_bench.
+// Run it with a display large enough for the largest view, e.g.
+// xvfb-run -a -s "-screen 0 2560x1600x24" view_bench.
 #include <benchmark/benchmark.h>
 #include <GL/gl.h>
 #include <gtk/gtk.h>
-#include <gtk/gtkgl.h>
 #include <X11/Xlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,13 +33,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/interface.h"
 #include "controls/controls.h"
+#include "controls/tracking.h"
 #include "model/model.h"
 #include "view/glcallbacks.h"
+#include "view/glsurface.h"
 
 // Every heap allocation in the process goes through here, so that a frame's
 // allocations can be counted.
@@ -78,6 +91,154 @@ void process_events() {
   while (gtk_events_pending()) gtk_main_iteration();
 }
 
+// The program's own start-up, as main runs it.
+AppState *start_velmorant(int *argc, char ***argv) {
+  gl_surface_prepare_environment();
+#if !GTK_CHECK_VERSION(3, 0, 0)
+  gtk_set_locale();
+#endif
+  gtk_init(argc, argv);
+  gl_surface_init(argc, argv);
+  auto *state = g_new0(AppState, 1);
+  state->min_altitude = kMinAltitudeDegrees;
+  state->main_window = create_main_window();
+  gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
+  ctrl_init_scales(state);
+  gl_init_gtkglext(state);
+  gtk_widget_show(state->main_window);
+  return state;
+}
+
+// CPU seconds this process (all its threads, Mesa's among them) has used.
+double process_cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// CPU seconds process pid has used (user and system), from /proc; -1 when
+// unknown.
+double other_cpu_seconds(const char *pid) {
+  if (!pid || !*pid) return -1;
+  std::ifstream in(std::string("/proc/") + pid + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t end = text.rfind(')');  // the command's name may hold spaces
+  if (end == std::string::npos) return -1;
+  std::vector<std::string> fields;
+  size_t at = end + 2;
+  while (at < text.size()) {
+    const size_t next = text.find(' ', at);
+    fields.push_back(text.substr(at, next - at));
+    if (next == std::string::npos) break;
+    at = next + 1;
+  }
+  // After the name: state is field 3, utime 14 and stime 15.
+  if (fields.size() < 13) return -1;
+  return double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Frames the view has begun drawing.
+int frames_drawn = 0;
+gboolean count_frame(GSignalInvocationHint *, guint, const GValue *params, gpointer area) {
+  if (g_value_get_object(&params[0]) == area) ++frames_drawn;
+  return TRUE;
+}
+
+// Lets the main loop run until the view has drawn a new frame, then waits for
+// GL and the X server to finish it.
+void await_frame(AppState *state) {
+  const int before = frames_drawn;
+  while (frames_drawn == before) gtk_main_iteration();
+  process_events();
+  {
+    GlScope gl(state->drawing_area);
+    if (gl) glFinish();
+  }
+  gdk_display_sync(gdk_display_get_default());
+}
+
+// Resizes the window until the view is width x height (or as close as the
+// slider column allows); false when it does not get there.
+bool size_view(AppState *state, int width, int height) {
+  gtk_widget_set_size_request(state->drawing_area, width, height);
+  gtk_window_resize(GTK_WINDOW(state->main_window), 1, 1);
+  GtkAllocation a{};
+  for (int i = 0; i < 500; i++) {
+    process_events();
+    gtk_widget_get_allocation(state->drawing_area, &a);
+    if (a.width == width && a.height >= height) break;
+    g_usleep(10000);
+  }
+  gl_surface_queue_redraw(state->drawing_area);
+  await_frame(state);
+  return a.width == width && a.height >= height;
+}
+
+// Milliseconds of CPU per presented frame, of this program and of the X
+// server, over frames each made by step (after a few unmeasured ones), printed
+// as one line.
+template <typename Step>
+void report_frame_cpu(AppState *state, const char *what, int frames, Step step) {
+  const char *x_pid = g_getenv("VELMORANT_BENCH_X_PID");
+  for (int i = 0; i < 10; i++) {
+    step(i);
+    await_frame(state);
+  }
+  const double program0 = process_cpu_seconds(), x0 = other_cpu_seconds(x_pid);
+  const auto wall0 = Clock::now();
+  for (int i = 0; i < frames; i++) {
+    step(i);
+    await_frame(state);
+  }
+  const double program = (process_cpu_seconds() - program0) * 1000 / frames;
+  const double x = x0 < 0 ? -1 : (other_cpu_seconds(x_pid) - x0) * 1000 / frames;
+  const double wall = std::chrono::duration<double, std::milli>(Clock::now() - wall0).count() / frames;
+  GtkAllocation a{};
+  gtk_widget_get_allocation(state->drawing_area, &a);
+  std::printf("frame-cpu gtk=%d view=%dx%d step=%s frames=%d program_ms=%.3f xserver_ms=%.3f "
+              "wall_ms=%.3f\n",
+              GTK_MAJOR_VERSION, a.width, a.height, what, frames, program, x, wall);
+  std::fflush(stdout);
+}
+
+// The per-frame CPU of the two kinds of change at both view sizes.
+void report_frame_cpu_at_sizes(AppState *state) {
+  const guint draw_signal =
+#if GTK_CHECK_VERSION(3, 0, 0)
+      g_signal_lookup("render", GTK_TYPE_GL_AREA);
+#else
+      g_signal_lookup("expose-event", GTK_TYPE_WIDGET);
+#endif
+  const gulong hook =
+      g_signal_add_emission_hook(draw_signal, 0, count_frame, state->drawing_area, nullptr);
+  const int sizes[][3] = {{640, 480, 300}, {1920, 1080, 120}};
+  for (const auto &size : sizes) {
+    if (!size_view(state, size[0], size[1])) {
+      std::fprintf(stderr, "view_bench: the view did not reach %dx%d (is the screen large enough?)\n",
+                   size[0], size[1]);
+      continue;
+    }
+    // One move of the a1 scale: every handler runs, and the view redraws.
+    report_frame_cpu(state, "scale", size[2], [&](int) {
+      GtkRange *a1 = GTK_RANGE(state->a1_scale);
+      gtk_range_set_value(a1, gtk_range_get_value(a1) == 46 ? 45 : 46);
+    });
+    // The view alone redrawn, no scale changed: what the rest costs is the
+    // sliders' share.
+    report_frame_cpu(state, "view-only", size[2],
+                     [&](int) { gl_surface_queue_redraw(state->drawing_area); });
+    // One tracking step, as the timeout makes it 30 times a second.
+    gtk_range_set_value(GTK_RANGE(state->dec_scale), 60);  // circumpolar at latitude 45
+    report_frame_cpu(state, "track", size[2],
+                     [&](int) { ctrl_track_step(state, kTrackIntervalMs / 1000.0); });
+    gtk_range_set_value(GTK_RANGE(state->ha_scale), 0);
+    gtk_range_set_value(GTK_RANGE(state->dec_scale), 0);
+  }
+  size_view(state, 640, 480);
+  g_signal_remove_emission_hook(draw_signal, hook);
+}
+
+#if !GTK_CHECK_VERSION(3, 0, 0)
 // Finishes the frame just presented and leaves the main loop.
 void finish_and_quit(GtkWidget *widget) {
   GdkGLDrawable *drawable = gtk_widget_get_gl_drawable(widget);
@@ -118,21 +279,6 @@ void start_bare_window(int *argc, char ***argv) {
   g_signal_connect(area, "expose_event", G_CALLBACK(clear_swap_and_quit), nullptr);
   gtk_container_add(GTK_CONTAINER(window), area);
   gtk_widget_show_all(window);
-}
-
-// The program's own start-up, as main runs it.
-AppState *start_velmorant(int *argc, char ***argv) {
-  gtk_set_locale();
-  gtk_init(argc, argv);
-  gtk_gl_init(argc, argv);
-  auto *state = g_new0(AppState, 1);
-  state->min_altitude = kMinAltitudeDegrees;
-  state->main_window = create_main_window();
-  gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
-  ctrl_init_scales(state);
-  gl_init_gtkglext(state);
-  gtk_widget_show(state->main_window);
-  return state;
 }
 
 // Milliseconds from a fresh process's start-up code to its first finished
@@ -331,6 +477,7 @@ void BM_ExposeHandlerWithEveryGuide(benchmark::State &s) {
   app->show_compass = app->show_pointing = 0;
 }
 BENCHMARK(BM_ExposeHandlerWithEveryGuide)->Apply(repeated);
+#endif
 
 }  // namespace
 
@@ -347,20 +494,27 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "view_bench cannot open the X display\n");
     return 1;
   }
+#if !GTK_CHECK_VERSION(3, 0, 0)
   report_startup(argc, argv);
+#endif
 
-  app = start_velmorant(&argc, &argv);
-  while (!app->gl_initialized) gtk_main_iteration();
+  AppState *state = start_velmorant(&argc, &argv);
+  while (!state->gl_initialized) gtk_main_iteration();
   process_events();
-  std::printf("drawing area %d x %d, renderer: ", app->drawing_area->allocation.width,
-              app->drawing_area->allocation.height);
   {
-    Gl gl;
-    std::printf("%s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
+    GlScope gl(state->drawing_area);
+    std::printf("GTK %d.%d.%d, renderer: %s\n", GTK_MAJOR_VERSION, GTK_MINOR_VERSION,
+                GTK_MICRO_VERSION, reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
   }
+  report_frame_cpu_at_sizes(state);
 
+#if !GTK_CHECK_VERSION(3, 0, 0)
+  app = state;
+  std::printf("drawing area %d x %d\n", app->drawing_area->allocation.width,
+              app->drawing_area->allocation.height);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
+#endif
   XCloseDisplay(keep_server_up);
   return 0;
 }
