@@ -1,6 +1,8 @@
 // A GTK module that the tests load into the real program through GTK_MODULES:
 // once a window with a menu bar is shown, it prints the menu bar's labels, one
-// a line and without their mnemonic marks, and ends the main loop.
+// a line and without their mnemonic marks, and ends the main loop. With
+// VELMORANT_PROBE=track it instead turns on View, Track the Sky for a star
+// that never sets (declination 60 at latitude 45), where no input can be sent.
 #include <gmodule.h>
 #include <gtk/gtk.h>
 
@@ -26,6 +28,14 @@ gboolean print_menu_bar(gpointer) {
   }
   g_list_free(toplevels);
   if (!bar) return G_SOURCE_CONTINUE;
+  if (g_strcmp0(g_getenv("VELMORANT_PROBE"), "track") == 0) {
+    // The window keeps its widgets by name, as the program's lookup finds them.
+    GtkWidget *window = gtk_widget_get_toplevel(bar);
+    gtk_range_set_value(GTK_RANGE(g_object_get_data(G_OBJECT(window), "dec_scale")), 60);
+    gtk_check_menu_item_set_active(
+        GTK_CHECK_MENU_ITEM(g_object_get_data(G_OBJECT(window), "view_track")), TRUE);
+    return G_SOURCE_REMOVE;
+  }
   GList *items = gtk_container_get_children(GTK_CONTAINER(bar));
   for (GList *l = items; l; l = l->next) {
     GtkWidget *label = gtk_bin_get_child(GTK_BIN(l->data));

@@ -5,15 +5,19 @@
 # server, shows the mount, and has the same colours there within a small
 # tolerance. GDK may log one critical on a compositor without a seat, and the
 # program nothing else.
-#   wayland_picture.sh PROGRAM OUT_DIR
+# With a probe module (menu_bar_probe) as well, it checks tracking instead: for
+# 20 s of tracking the sky, each of five screenshots 4 s apart shows the view
+# changed from the one before, neither stalled nor stale.
+#   wayland_picture.sh PROGRAM OUT_DIR [PROBE]
 # Needs WAYLAND_DISPLAY (a Weston started with --debug) and, for the X11
 # picture, VELMORANT_X11_DISPLAY: scripts/test-wayland sets both.
 source "$(dirname "$0")/../packaging/lib.sh"
-program=$1 out=$2
+program=$1 out=$2 probe=${3:-}
 rm -rf "$out"
 mkdir -p "$out"
 [[ -n ${WAYLAND_DISPLAY:-} ]] || fail "no Wayland compositor (WAYLAND_DISPLAY) to start the program on"
-[[ -n ${VELMORANT_X11_DISPLAY:-} ]] || fail "no X display (VELMORANT_X11_DISPLAY) for the X11 picture"
+[[ -n $probe || -n ${VELMORANT_X11_DISPLAY:-} ]] ||
+  fail "no X display (VELMORANT_X11_DISPLAY) for the X11 picture"
 pid=""
 trap '[[ -z $pid ]] || kill "$pid" 2>/dev/null || true' EXIT
 
@@ -66,6 +70,28 @@ view_on() {
   convert "$out/$2-screen.png" -crop "${w}x$h+$x+$y" +repage "$out/$2.png"
   echo "$2: view ${w}x$h"
 }
+
+if [[ -n $probe ]]; then
+  env -u DISPLAY GDK_BACKEND=wayland GTK_MODULES="$probe" VELMORANT_PROBE=track "$program" &
+  pid=$!
+  for _ in $(seq 40); do  # until the view is on the screen
+    sleep 0.3
+    shoot_wayland "$out/track0.png" && [[ $(view_box "$out/track0.png") != "1 1 "* ]] && break
+  done
+  read -r w h x y <<<"$(view_box "$out/track0.png")"
+  ((w > 1)) || fail "the view never reached the screen"
+  for shot in 1 2 3 4 5; do
+    sleep 4
+    shoot_wayland "$out/track$shot.png" || fail "no screenshot after $((shot * 4)) s of tracking"
+    changed=$(compare -metric AE -extract "${w}x$h+$x+$y" "$out/track$((shot - 1)).png" \
+      "$out/track$shot.png" null: 2>&1 || true)
+    echo "after $((shot * 4)) s of tracking: $changed pixels of the view changed"
+    [[ $changed =~ ^[0-9]+$ ]] && ((changed > 100)) ||
+      fail "the view on the screen is stale after $((shot * 4)) s of tracking ($changed)"
+  done
+  kill -0 "$pid" || fail "the program ended while tracking"
+  exit 0
+fi
 
 view_on "GDK_BACKEND=x11 DISPLAY=$VELMORANT_X11_DISPLAY" x11
 view_on "-u DISPLAY GDK_BACKEND=wayland" wayland
