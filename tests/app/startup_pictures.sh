@@ -8,6 +8,7 @@
 # larger one, since the picture depends on the view's size and aspect.
 #   startup_pictures.sh PROGRAM_A PROGRAM_B OUT_DIR
 source "$(dirname "$0")/../packaging/lib.sh"
+source "$(dirname "$0")/pictures.sh"
 out=$3
 rm -rf "$out"
 mkdir -p "$out"
@@ -15,24 +16,10 @@ mkdir -p "$out"
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 
-# The view's place in a screenshot: the bounding box of its background colour,
-# which nothing else in the window has, as "width height x y".
-view_box() {
-  convert "$1" -fill black +opaque 'rgb(0,9,29)' -trim -format '%w %h %X %Y' info: | tr -d +
-}
-
 # Saves window $1's picture as $2 once two screenshots in a row agree (the
 # frames after a resize have arrived).
 shoot() {
-  local previous="" now
-  for _ in $(seq 20); do
-    sleep 0.3
-    import -window "$1" "$2"
-    now=$(md5sum <"$2")
-    [[ $now == "$previous" ]] && return 0
-    previous=$now
-  done
-  fail "the picture of window $1 never settled"
+  settled_picture "$2" import -window "$1"
 }
 
 # Starts program $1 and resizes its window until the view is $2 x $3 pixels

@@ -12,6 +12,7 @@
 # Needs WAYLAND_DISPLAY (a Weston started with --debug) and, for the X11
 # picture, VELMORANT_X11_DISPLAY: scripts/test-wayland sets both.
 source "$(dirname "$0")/../packaging/lib.sh"
+source "$(dirname "$0")/pictures.sh"
 program=$1 out=$2 probe=${3:-}
 rm -rf "$out"
 mkdir -p "$out"
@@ -20,28 +21,6 @@ mkdir -p "$out"
   fail "no X display (VELMORANT_X11_DISPLAY) for the X11 picture"
 pid=""
 trap '[[ -z $pid ]] || kill "$pid" 2>/dev/null || true' EXIT
-
-# The view's place in a screenshot, as "width height x y": the bounding box of
-# its background colour, which nothing else on either screen has.
-view_box() {
-  convert "$1" -fill black +opaque 'rgb(0,9,29)' -trim -format '%w %h %X %Y' info: | tr -d +
-}
-
-# Saves as $1 the picture that command $2... takes, once the view is in it and
-# two pictures in a row agree.
-settled_picture() {
-  local png=$1 previous="" now
-  shift
-  for _ in $(seq 40); do
-    sleep 0.3
-    "$@" "$png" || continue
-    [[ $(view_box "$png") == "1 1 "* ]] && continue  # no view yet
-    now=$(md5sum <"$png")
-    [[ $now == "$previous" ]] && return 0
-    previous=$now
-  done
-  fail "no settled picture with the view from $*"
-}
 
 shoot_x11() {
   local window
