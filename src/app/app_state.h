@@ -36,6 +36,18 @@ struct AppState {
   guint guide_lists;        // first of the guides' three display lists, 0 until built
   guint track_source;       // the tracking timeout while the sky is tracked, else 0
   gint64 track_time;        // monotonic time of the last tracking step, microseconds
+  double track_rate;        // times the sky's own rate that tracking runs (0 reads as 1000)
+  double longitude;         // site longitude, degrees east in [-180, 180]
+  double clock_unix;        // the sky clock: UTC, as POSIX seconds, at monotonic
+  gint64 clock_mono;        // time clock_mono (microseconds); 0 until it is set
+  guint slew_source;        // the slewing timeout while a Go To runs, else 0
+  gint64 slew_time;         // monotonic time of the last slewing step, microseconds
+  double slew_ra;           // the Go To's target, apparent place of date:
+  double slew_dec;          // right ascension and declination, radians
+  gint show_sky;            // 1 while View, Sky Coordinates is checked
+  guint sky_source;         // the once-a-second refresh of the sky's readouts, else 0
+  GtkWidget *goto_dialog;   // the Go To and Site dialogs while open, else nullptr
+  GtkWidget *site_dialog;
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

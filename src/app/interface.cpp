@@ -71,6 +71,35 @@ constexpr ViewItem kViewItems[] = {
     {"view_track", N_("_Track the Sky"), GDK_KEY_t},
 };
 
+struct RateItem {
+  const char *name;
+  const char *text;
+};
+
+// View, Tracking Rate's radio items, slowest first; the last is active at
+// start-up. The control panel connects them (ctrl_init_telescope).
+constexpr RateItem kRateItems[] = {
+    {"track_rate_1", N_("×_1 (the Sky's Own Rate)")},
+    {"track_rate_10", N_("×1_0")},
+    {"track_rate_100", N_("×10_0")},
+    {"track_rate_1000", N_("×1,00_0")},
+};
+
+struct TelescopeItem {
+  const char *name;
+  const char *text;
+  guint key;                  // accelerator key, or 0 for none
+  GdkModifierType modifiers;  // with the key
+};
+
+// The Telescope menu's items, top to bottom (a separator before Site). The
+// control panel connects them (ctrl_init_telescope).
+constexpr TelescopeItem kTelescopeItems[] = {
+    {"telescope_goto", N_("_Go To…"), GDK_KEY_g, GDK_CONTROL_MASK},
+    {"telescope_stop", N_("_Stop"), GDK_KEY_Escape, GdkModifierType(0)},
+    {"telescope_site", N_("S_ite…"), 0, GdkModifierType(0)},
+};
+
 // Rows of the separators that divide the scales into groups.
 constexpr guint kSeparatorRows[] = {2, 5, 7, 11, 13};
 
@@ -204,6 +233,18 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "compass points on it, N in red; Pointing Line draws a yellow line along "
        "the tube out into the sky, and a faint dashed line through the mount "
        "towards the celestial pole, the axis the sky turns about."),
+    N_("The Telescope menu points the mount at the real sky. Go To (Ctrl+G) takes a star "
+       "from the list, or a right ascension and declination that you type, and slews there "
+       "at 6 degrees a second along the great circle, the field rotation held; on arrival "
+       "the mount tracks the star at the sky's own rate. Stop (Escape) ends a slew or "
+       "tracking where the mount is. Site sets the longitude, east positive (also "
+       "--longitude=DEG on the command line; the Latitude slider is the latitude), and "
+       "shows UTC and the local sidereal time. View, Tracking Rate chooses how many times "
+       "faster than the real sky Track the Sky runs (1000 unless chosen), and View, Sky "
+       "Coordinates shows the mount's right ascension and declination in the status bar. "
+       "These are apparent places of date (from the true equinox of date, the "
+       "coordinates planetarium programs call JNow), without refraction; the clock is the "
+       "computer's, in UTC."),
 };
 
 std::string help_text(void) {
@@ -261,6 +302,50 @@ GtkWidget *create_main_window(void) {
     if (kViewItems[i].key != 0) {
       gtk_widget_add_accelerator(view_items[i], "activate", accel_group, kViewItems[i].key,
                                  GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+    }
+  }
+
+  // Tracking Rate: how many times faster than the real sky tracking turns it.
+  GtkWidget *view_rate = gtk_menu_item_new_with_mnemonic(_("Tracking _Rate"));
+  gtk_widget_show(view_rate);
+  gtk_container_add(GTK_CONTAINER(menu_view_menu), view_rate);
+  GtkWidget *view_rate_menu = gtk_menu_new();
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(view_rate), view_rate_menu);
+  GtkWidget *rate_items[G_N_ELEMENTS(kRateItems)];
+  GSList *rate_group = nullptr;
+  for (gsize i = 0; i < G_N_ELEMENTS(kRateItems); i++) {
+    rate_items[i] = gtk_radio_menu_item_new_with_mnemonic(rate_group, _(kRateItems[i].text));
+    rate_group = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(rate_items[i]));
+    gtk_widget_show(rate_items[i]);
+    gtk_container_add(GTK_CONTAINER(view_rate_menu), rate_items[i]);
+  }
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(rate_items[G_N_ELEMENTS(kRateItems) - 1]),
+                                 TRUE);
+
+  GtkWidget *view_sky = gtk_check_menu_item_new_with_mnemonic(_("_Sky Coordinates"));
+  gtk_widget_show(view_sky);
+  gtk_container_add(GTK_CONTAINER(menu_view_menu), view_sky);
+
+  // Telescope: sending the mount to a star and the site it stands on.
+  GtkWidget *menu_telescope = gtk_menu_item_new_with_mnemonic(_("_Telescope"));
+  gtk_widget_show(menu_telescope);
+  gtk_container_add(GTK_CONTAINER(menubar1), menu_telescope);
+  GtkWidget *menu_telescope_menu = gtk_menu_new();
+  gtk_menu_item_set_submenu(GTK_MENU_ITEM(menu_telescope), menu_telescope_menu);
+  GtkWidget *telescope_items[G_N_ELEMENTS(kTelescopeItems)];
+  for (gsize i = 0; i < G_N_ELEMENTS(kTelescopeItems); i++) {
+    if (kTelescopeItems[i].key == 0) {
+      GtkWidget *separator = gtk_separator_menu_item_new();
+      gtk_widget_show(separator);
+      gtk_container_add(GTK_CONTAINER(menu_telescope_menu), separator);
+    }
+    telescope_items[i] = gtk_menu_item_new_with_mnemonic(_(kTelescopeItems[i].text));
+    gtk_widget_show(telescope_items[i]);
+    gtk_container_add(GTK_CONTAINER(menu_telescope_menu), telescope_items[i]);
+    if (kTelescopeItems[i].key != 0) {
+      gtk_widget_add_accelerator(telescope_items[i], "activate", accel_group,
+                                 kTelescopeItems[i].key, kTelescopeItems[i].modifiers,
+                                 GTK_ACCEL_VISIBLE);
     }
   }
 
@@ -380,6 +465,17 @@ GtkWidget *create_main_window(void) {
   for (gsize i = 0; i < G_N_ELEMENTS(kViewItems); i++) {
     hookup_object(main_window, view_items[i], kViewItems[i].name);
   }
+  hookup_object(main_window, view_rate, "view_rate");
+  hookup_object(main_window, view_rate_menu, "view_rate_menu");
+  for (gsize i = 0; i < G_N_ELEMENTS(kRateItems); i++) {
+    hookup_object(main_window, rate_items[i], kRateItems[i].name);
+  }
+  hookup_object(main_window, view_sky, "view_sky");
+  hookup_object(main_window, menu_telescope, "menu_telescope");
+  hookup_object(main_window, menu_telescope_menu, "menu_telescope_menu");
+  for (gsize i = 0; i < G_N_ELEMENTS(kTelescopeItems); i++) {
+    hookup_object(main_window, telescope_items[i], kTelescopeItems[i].name);
+  }
   hookup_object(main_window, menuitem7, "menuitem7");
   hookup_object(main_window, menuitem7_menu, "menuitem7_menu");
   hookup_object(main_window, contents, "contents");
@@ -486,4 +582,105 @@ GtkWidget *create_help_dialog(void) {
                        "dialog_action_area2");
   hookup_object(help_dialog, help_ok_button, "help_ok_button");
   return help_dialog;
+}
+
+namespace {
+
+// A right-aligned label in column 0 of a dialog's table, naming the widget
+// beside it in column 1, its mnemonic reaching that widget.
+void add_table_row(GtkWidget *table, guint row, const char *text, GtkWidget *widget) {
+  GtkWidget *label = gtk_label_new_with_mnemonic(text);
+  gtk_widget_show(label);
+  gtk_misc_set_alignment(GTK_MISC(label), 1.0f, 0.5f);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(label), widget);
+  gtk_table_attach(GTK_TABLE(table), label, 0, 1, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
+  gtk_widget_show(widget);
+  gtk_table_attach(GTK_TABLE(table), widget, 1, 2, row, row + 1,
+                   GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_FILL, 0, 0);
+}
+
+// A dialog's table of rows, packed into its content area.
+GtkWidget *add_dialog_table(GtkWidget *dialog, guint rows) {
+  GtkWidget *table = gtk_table_new(rows, 2, FALSE);
+  gtk_widget_show(table);
+  gtk_table_set_row_spacings(GTK_TABLE(table), 6);
+  gtk_table_set_col_spacings(GTK_TABLE(table), 12);
+  gtk_container_set_border_width(GTK_CONTAINER(table), 12);
+  gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), table, TRUE, TRUE,
+                     0);
+  return table;
+}
+
+// A wrapped, left-aligned label across both columns of a dialog's table.
+GtkWidget *add_table_note(GtkWidget *table, guint row, const char *text) {
+  GtkWidget *label = gtk_label_new(text);
+  gtk_widget_show(label);
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_label_set_width_chars(GTK_LABEL(label), 44);
+  gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.5f);
+  gtk_table_attach(GTK_TABLE(table), label, 0, 2, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
+  return label;
+}
+
+}  // namespace
+
+GtkWidget *create_goto_dialog(void) {
+  GtkWidget *goto_dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(goto_dialog), _("Go To"));
+  GtkWidget *table = add_dialog_table(goto_dialog, 4);
+
+  GtkWidget *goto_star = gtk_combo_box_text_new();
+  add_table_row(table, 0, _("S_tar:"), goto_star);
+  GtkWidget *goto_ra = gtk_entry_new();
+  gtk_entry_set_activates_default(GTK_ENTRY(goto_ra), TRUE);
+  add_table_row(table, 1, _("_Right ascension:"), goto_ra);
+  GtkWidget *goto_dec = gtk_entry_new();
+  gtk_entry_set_activates_default(GTK_ENTRY(goto_dec), TRUE);
+  add_table_row(table, 2, _("_Declination:"), goto_dec);
+  GtkWidget *goto_message =
+      add_table_note(table, 3, _("Apparent place of date, as 18h 36m 56.3s and +38° 47′ 01″."));
+
+  GtkWidget *goto_cancel_button =
+      gtk_dialog_add_button(GTK_DIALOG(goto_dialog), "gtk-cancel", GTK_RESPONSE_CANCEL);
+  GtkWidget *goto_ok_button =
+      gtk_dialog_add_button(GTK_DIALOG(goto_dialog), _("_Go To"), GTK_RESPONSE_OK);
+  gtk_dialog_set_default_response(GTK_DIALOG(goto_dialog), GTK_RESPONSE_OK);
+
+  hookup_object_no_ref(goto_dialog, goto_dialog, "goto_dialog");
+  hookup_object(goto_dialog, goto_star, "goto_star");
+  hookup_object(goto_dialog, goto_ra, "goto_ra");
+  hookup_object(goto_dialog, goto_dec, "goto_dec");
+  hookup_object(goto_dialog, goto_message, "goto_message");
+  hookup_object(goto_dialog, goto_cancel_button, "goto_cancel_button");
+  hookup_object(goto_dialog, goto_ok_button, "goto_ok_button");
+  return goto_dialog;
+}
+
+GtkWidget *create_site_dialog(void) {
+  GtkWidget *site_dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(site_dialog), _("Site"));
+  GtkWidget *table = add_dialog_table(site_dialog, 4);
+
+  GtkWidget *site_longitude = gtk_spin_button_new_with_range(-180.0, 180.0, 0.01);
+  gtk_spin_button_set_digits(GTK_SPIN_BUTTON(site_longitude), 2);
+  add_table_row(table, 0, _("_Longitude (degrees east):"), site_longitude);
+  GtkWidget *site_utc = gtk_label_new("");
+  gtk_misc_set_alignment(GTK_MISC(site_utc), 0.0f, 0.5f);
+  add_table_row(table, 1, _("UTC:"), site_utc);
+  GtkWidget *site_sidereal_time = gtk_label_new("");
+  gtk_misc_set_alignment(GTK_MISC(site_sidereal_time), 0.0f, 0.5f);
+  add_table_row(table, 2, _("Local sidereal time:"), site_sidereal_time);
+  add_table_note(table, 3,
+                 _("Longitudes west of Greenwich are negative. The Latitude slider sets the "
+                   "latitude."));
+
+  GtkWidget *site_close_button =
+      gtk_dialog_add_button(GTK_DIALOG(site_dialog), "gtk-close", GTK_RESPONSE_CLOSE);
+
+  hookup_object_no_ref(site_dialog, site_dialog, "site_dialog");
+  hookup_object(site_dialog, site_longitude, "site_longitude");
+  hookup_object(site_dialog, site_utc, "site_utc");
+  hookup_object(site_dialog, site_sidereal_time, "site_sidereal_time");
+  hookup_object(site_dialog, site_close_button, "site_close_button");
+  return site_dialog;
 }

@@ -7,8 +7,9 @@
 
 #include <string>
 
-// The main window: File, View and Help menus (View's three check items off,
-// and not yet connected: see ctrl_init_view_menu), the table of eleven labelled scales
+// The main window: File, View, Telescope and Help menus (View's check items
+// off, its Tracking Rate at x1,000, and none connected: see ctrl_init_view_menu
+// and ctrl_init_telescope), the table of eleven labelled scales
 // (all with the range 0 to 0 until the control panel sets them up) and a status
 // bar. Returned unshown; the caller owns it.
 GtkWidget *create_main_window(void);
@@ -30,9 +31,22 @@ GtkWidget *create_about_dialog(void);
 // word-wrapped text view. Returned unshown.
 GtkWidget *create_help_dialog(void);
 
+// The Go To dialog, returned unshown: a combo box of star names "goto_star"
+// (empty: the caller fills it), entries "goto_ra" and "goto_dec", a wrapped
+// message label "goto_message", and Cancel ("goto_cancel_button", response
+// CANCEL) and Go To ("goto_ok_button", response OK, the default) buttons.
+// Nothing is connected.
+GtkWidget *create_goto_dialog(void);
+
+// The Site dialog, returned unshown: spin button "site_longitude" (degrees
+// east, -180 to 180 in steps of 0.01), labels "site_utc" and
+// "site_sidereal_time" (empty: the caller fills them), and Close
+// ("site_close_button", response CLOSE). Nothing is connected.
+GtkWidget *create_site_dialog(void);
+
 // The help text as written, one paragraph to an element (one message each for
-// translators): the title, then seven paragraphs.
-constexpr int kHelpParagraphCount = 8;
+// translators): the title, then eight paragraphs.
+constexpr int kHelpParagraphCount = 9;
 extern const char *const kHelpParagraphs[kHelpParagraphCount];
 
 // The text that the help dialog shows: the paragraphs in the user's language,

@@ -10,6 +10,7 @@
 #include "app/interface.h"
 #include "app/support.h"
 #include "controls/controls.h"
+#include "controls/telescope.h"
 #include "controls/tracking.h"
 #include "view/glcallbacks.h"
 #include "view/glsurface.h"
@@ -41,6 +42,40 @@ std::string catalogue_dir() {
   return dir;
 }
 
+// The command line's options, parsed with the toolkit's own. Arguments the
+// program does not know are left alone, as they always were.
+struct Options {
+  double longitude = 0.0;  // degrees east
+};
+
+// Reads the options into options; on a malformed one prints why on stderr and
+// ends the program with status 2. --help and --help-gtk print and end with 0.
+void parse_options(int *argc, char ***argv, Options *options) {
+  const GOptionEntry entries[] = {
+      {"longitude", 0, 0, G_OPTION_ARG_DOUBLE, &options->longitude,
+       N_("Site longitude in degrees, east positive, from -180 to 180 (default 0)"), N_("DEG")},
+      {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
+  GOptionContext *context = g_option_context_new(nullptr);
+  g_option_context_set_translation_domain(context, kTextDomain);
+  g_option_context_add_main_entries(context, entries, kTextDomain);
+  // The toolkit's own options, without opening the display: gtk_init does
+  // that afterwards and says so as it always did when it cannot.
+  g_option_context_add_group(context, gtk_get_option_group(FALSE));
+  g_option_context_set_ignore_unknown_options(context, TRUE);
+  GError *error = nullptr;
+  const gboolean parsed = g_option_context_parse(context, argc, argv, &error);
+  g_option_context_free(context);
+  if (!parsed) {
+    g_printerr("%s: %s\n", kProgramName, error->message);
+    exit(2);
+  }
+  if (!(options->longitude >= -180.0 && options->longitude <= 180.0)) {
+    g_printerr(_("%s: the longitude must be from -180 to 180 degrees (east positive), not %g\n"),
+               kProgramName, options->longitude);
+    exit(2);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -49,12 +84,14 @@ int main(int argc, char *argv[]) {
 #if !GTK_CHECK_VERSION(3, 0, 0)
   gtk_set_locale();  // GTK 3's gtk_init sets the locale itself
 #endif
-  gtk_init(&argc, &argv);
   // The program's texts in the user's language, from the installed catalogues;
   // without a catalogue for the locale they stay as written.
   bindtextdomain(kTextDomain, catalogue_dir().c_str());
   bind_textdomain_codeset(kTextDomain, "UTF-8");
   textdomain(kTextDomain);
+  Options options;
+  parse_options(&argc, &argv, &options);
+  gtk_init(&argc, &argv);
 
   // Registered for completeness of the pixmap support; nothing is loaded from it.
   add_pixmap_directory("C:/velmorant/pixmaps");
@@ -74,6 +111,8 @@ int main(int argc, char *argv[]) {
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
   ctrl_init_view_menu(state);
+  ctrl_init_telescope(state);
+  ctrl_set_longitude(state, options.longitude);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 
   gtk_widget_show(state->main_window);

@@ -323,10 +323,25 @@ void ctrl_on_eq_coords_changed(AppState *state) {
 }
 
 bool ctrl_eq_move_refused(const AppState *state, double ha) {
+  return ctrl_eq_pose_refused(state, ha, read_deg(state->dec_scale));
+}
+
+bool ctrl_eq_pose_refused(const AppState *state, double ha, double dec) {
   double az, alt;
-  coord_eq_to_altaz(&az, &alt, deg_to_rad(ha), read_rad(state->dec_scale),
-                    read_rad(state->lat_scale));
+  coord_eq_to_altaz(&az, &alt, deg_to_rad(ha), deg_to_rad(dec), read_rad(state->lat_scale));
   return below_limit(state, alt);
+}
+
+void ctrl_eq_move_to(AppState *state, double ha, double dec) {
+  // The declination goes in first with the handlers held off, so that the
+  // hour angle's write (or, where it does not change, one direct run) makes a
+  // single synchronisation from both.
+  state->updating = 1;
+  gtk_range_set_value(GTK_RANGE(state->dec_scale), dec);
+  state->updating = 0;
+  const double before = read_deg(state->ha_scale);
+  gtk_range_set_value(GTK_RANGE(state->ha_scale), ha);
+  if (read_deg(state->ha_scale) == before) ctrl_on_eq_coords_changed(state);
 }
 
 void ctrl_on_altaz_coords_changed(AppState *state) {

@@ -76,6 +76,18 @@ void ctrl_on_eq_coords_changed(AppState *state);
 // ctrl_on_eq_coords_changed makes, so that a caller can stop short of it.
 bool ctrl_eq_move_refused(const AppState *state, double ha);
 
+// True when the hour angle ha and declination dec (degrees), with the
+// latitude that the scales show, put the tube below the altitude limit.
+bool ctrl_eq_pose_refused(const AppState *state, double ha, double dec);
+
+// Moves the telescope to hour angle ha and declination dec (degrees) as one
+// move of the equatorial scales: the declination is written with the
+// handlers held off, then the hour angle, so that ctrl_on_eq_coords_changed
+// runs once from both (directly, where the hour angle does not change). A
+// pose below the limit is refused by that handler as any other move is.
+// Must not be called from inside a synchronisation handler.
+void ctrl_eq_move_to(AppState *state, double ha, double dec);
+
 // Altitude or azimuth moved: keeps them and (mostly) the field rotation and
 // recomputes hour angle, declination and the axes. A refused move puts them
 // back where the equatorial scales say.

@@ -67,7 +67,8 @@ void ctrl_init_view_menu(AppState *state) {
 bool ctrl_track_step(AppState *state, double seconds) {
   if (!(seconds > 0)) return true;
   const double start = gtk_range_get_value(GTK_RANGE(state->ha_scale));
-  double remaining = std::min(seconds * kTrackDegreesPerSecond, 360.0);
+  const double rate = state->track_rate > 0 ? state->track_rate : kTrackSpeedUp;
+  double remaining = std::min(seconds * rate * kSiderealDegreesPerSecond, 360.0);
   double ha = start;
   bool sets = false;
   // Piece by piece, so that a long step (a stalled main loop) cannot carry

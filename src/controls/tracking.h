@@ -8,11 +8,13 @@
 
 // The sky turns once (360 degrees of hour angle) in a sidereal day.
 constexpr double kSiderealDaySeconds = 86164.0905;
-// Tracking runs the sky this many times faster than the real one: an hour of
-// sky in 3.6 seconds.
+// Hour angle that the real sky gains per second, degrees: about 0.004178.
+constexpr double kSiderealDegreesPerSecond = 360.0 / kSiderealDaySeconds;
+// Tracking runs the sky this many times faster than the real one unless View,
+// Tracking Rate says otherwise: an hour of sky in 3.6 seconds.
 constexpr double kTrackSpeedUp = 1000.0;
-// Hour angle gained per second of tracking, degrees: about 4.178.
-constexpr double kTrackDegreesPerSecond = 360.0 * kTrackSpeedUp / kSiderealDaySeconds;
+// Hour angle gained per second of tracking at that rate, degrees: about 4.178.
+constexpr double kTrackDegreesPerSecond = kTrackSpeedUp * kSiderealDegreesPerSecond;
 // Time between tracking steps, milliseconds: about 30 a second.
 constexpr guint kTrackIntervalMs = 33;
 // The longest stretch of hour angle tested at once for a setting star,
@@ -27,7 +29,8 @@ constexpr double kTrackLongestPiece = 1.0;
 void ctrl_init_view_menu(AppState *state);
 
 // One step of tracking: advances the hour angle by the sky's turn in seconds
-// of real time (sped up), wrapping from 180 to -180 degrees, and writes it to
+// of real time (sped up state->track_rate times, or kTrackSpeedUp where that
+// is 0), wrapping from 180 to -180 degrees, and writes it to
 // the hour angle scale with gtk_range_set_value, whose handler moves
 // everything else and keeps the declination as it is. Where the star would
 // sink below the altitude limit within the step, the hour angle stops at the

@@ -129,6 +129,22 @@ TEST(ProgramProcess, UnknownArgumentsAreIgnored) {
   EXPECT_EQ(program.wait_for_exit(), 0);
 }
 
+TEST(ProgramProcess, HelpListsTheLongitudeAndABadLongitudeEndsWithStatusTwoAndWhy) {
+  EXPECT_NE(run(std::string(VELMORANT_PROGRAM) + " --help").find("--longitude=DEG"),
+            std::string::npos);
+  const struct {
+    const char *argument, *says;
+  } cases[] = {{"--longitude=east", "Cannot parse"},
+               {"--longitude=180.5", "from -180 to 180"},
+               {"--longitude=nan", "from -180 to 180"}};
+  for (const auto &c : cases) {
+    const std::string out =
+        run(std::string(VELMORANT_PROGRAM) + " " + c.argument + " 2>&1; echo \"status $?\"");
+    EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    EXPECT_NE(out.find("status 2"), std::string::npos) << out;
+  }
+}
+
 // The last of the lines printed when the view gets no OpenGL it can draw with.
 constexpr const char *kNoVisual = "*** No appripriate OpenGL capable visual found.\n";
 

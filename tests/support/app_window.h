@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/interface.h"
 #include "controls/controls.h"
+#include "controls/telescope.h"
 #include "controls/tracking.h"
 #include "model/model.h"
 #include "support/gtk_test_util.h"
@@ -20,6 +21,7 @@ inline AppState *open_app_window() {
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
   ctrl_init_view_menu(state);
+  ctrl_init_telescope(state);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
   gtk_widget_show(state->main_window);
   settle();

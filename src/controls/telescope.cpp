@@ -1,0 +1,473 @@
+// The Telescope menu: the site and the clock, Go To and slews, Stop, the
+// tracking rate and the sky's coordinates in the status bar.
+#include "controls/telescope.h"
+
+#include <glib/gi18n.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/interface.h"
+#include "app/support.h"
+#include "controls/controls.h"
+#include "controls/tracking.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180.0;
+
+// How far a target may sit short of the altitude limit by rounding alone.
+constexpr double kAltitudeRoundingDeg = 1e-9;
+// The longest user text repeated in a message, in characters.
+constexpr glong kLongestQuoted = 32;
+
+using Vector = std::array<double, 3>;
+
+// The unit vector of hour angle ha and declination dec (radians).
+Vector direction(double ha, double dec) {
+  return {std::cos(dec) * std::cos(ha), std::cos(dec) * std::sin(ha), std::sin(dec)};
+}
+
+double dot(const Vector &a, const Vector &b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// The angle between two unit vectors, radians in [0, pi], accurate for small
+// and nearly opposite angles alike.
+double angle_between(const Vector &a, const Vector &b) {
+  const Vector cross = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                        a[0] * b[1] - a[1] * b[0]};
+  return std::atan2(std::sqrt(dot(cross, cross)), dot(a, b));
+}
+
+GtkWidget *item(const AppState *state, const char *name) {
+  return lookup_widget(state->main_window, name);
+}
+
+void set_item_active(const AppState *state, const char *name, gboolean active) {
+  GtkWidget *widget = item(state, name);
+  if (widget) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), active);
+}
+
+// The statusbar's context for the sky's line.
+guint sky_context(GtkWidget *statusbar) {
+  return gtk_statusbar_get_context_id(GTK_STATUSBAR(statusbar), "sky coordinates");
+}
+
+// Shows the sky's line in the status bar while View, Sky Coordinates is on,
+// and the Site dialog's clock while it is open.
+void refresh_readouts(AppState *state) {
+  const SkyTime now = ctrl_clock_now(state);
+  GtkWidget *statusbar = item(state, "statusbar1");
+  if (statusbar && state->show_sky) {
+    const guint context = sky_context(statusbar);
+    gtk_statusbar_pop(GTK_STATUSBAR(statusbar), context);
+    gtk_statusbar_push(GTK_STATUSBAR(statusbar), context, ctrl_sky_status(state, now).c_str());
+  }
+  if (state->site_dialog) {
+    double last = 0;
+    const bool placed = sky_local_sidereal_time(now, state->longitude * kDeg, &last);
+    gtk_label_set_text(GTK_LABEL(lookup_widget(state->site_dialog, "site_utc")),
+                       sky_format_utc(now).c_str());
+    gtk_label_set_text(GTK_LABEL(lookup_widget(state->site_dialog, "site_sidereal_time")),
+                       placed ? sky_format_ra(last).c_str() : "");
+  }
+}
+
+gboolean readouts_tick(gpointer user_data) {
+  refresh_readouts(static_cast<AppState *>(user_data));
+  return G_SOURCE_CONTINUE;
+}
+
+// The once-a-second refresh runs while anything shows the clock.
+void update_readout_timer(AppState *state) {
+  const bool wanted = state->show_sky || state->site_dialog;
+  if (wanted && state->sky_source == 0) {
+    state->sky_source = g_timeout_add_seconds(1, readouts_tick, state);
+  } else if (!wanted && state->sky_source != 0) {
+    g_source_remove(state->sky_source);
+    state->sky_source = 0;
+  }
+}
+
+void slew_stop(AppState *state) {
+  if (state->slew_source == 0) return;
+  g_source_remove(state->slew_source);
+  state->slew_source = 0;
+}
+
+gboolean slew_tick(gpointer user_data) {
+  auto *state = static_cast<AppState *>(user_data);
+  const gint64 now = g_get_monotonic_time();
+  const double seconds = double(now - state->slew_time) / G_USEC_PER_SEC;
+  state->slew_time = now;
+  const SlewStep step = ctrl_slew_step(state, seconds, ctrl_clock_at(state, now));
+  if (step == SlewStep::kMoving) return G_SOURCE_CONTINUE;
+  state->slew_source = 0;
+  if (step == SlewStep::kArrived) {
+    // On the star: follow it at the sky's own rate.
+    set_item_active(state, "track_rate_1", TRUE);
+    state->track_rate = 1.0;
+    if (item(state, "view_track")) {
+      set_item_active(state, "view_track", TRUE);
+    } else {
+      ctrl_track_start(state);
+    }
+  }
+  return G_SOURCE_REMOVE;
+}
+
+// ---- Go To dialog ----
+
+// What the Go To dialog keeps: the star list's order, and whether the entries
+// are being filled from the list (so that the fill does not count as typing).
+struct GotoDialog {
+  AppState *state;
+  std::vector<int> stars;  // table index of each row of the list
+  bool filling = false;
+};
+
+GotoDialog *goto_data(GtkWidget *dialog) {
+  return static_cast<GotoDialog *>(g_object_get_data(G_OBJECT(dialog), "velmorant-goto"));
+}
+
+GtkWidget *dialog_widget(GtkWidget *dialog, const char *name) {
+  return lookup_widget(dialog, name);
+}
+
+// The star the list shows, or nullptr.
+const SkyStar *chosen_star(GtkWidget *dialog) {
+  const GotoDialog *data = goto_data(dialog);
+  const gint row = gtk_combo_box_get_active(GTK_COMBO_BOX(dialog_widget(dialog, "goto_star")));
+  if (row < 0 || row >= gint(data->stars.size())) return nullptr;
+  return &sky_stars()[data->stars[row]];
+}
+
+void say(GtkWidget *dialog, const std::string &text) {
+  gtk_label_set_text(GTK_LABEL(dialog_widget(dialog, "goto_message")), text.c_str());
+}
+
+// Text the user typed, cut short for a message.
+std::string quoted(const char *text) {
+  if (g_utf8_strlen(text, -1) <= kLongestQuoted) return text;
+  const char *end = g_utf8_offset_to_pointer(text, kLongestQuoted);
+  return std::string(text, end) + "…";
+}
+
+void on_goto_star_changed(GtkComboBox * /*combo*/, GtkWidget *dialog) {
+  GotoDialog *data = goto_data(dialog);
+  const SkyStar *star = chosen_star(dialog);
+  double ra, dec;
+  if (!star || !sky_apparent_place(*star, ctrl_clock_now(data->state), &ra, &dec)) return;
+  data->filling = true;
+  gtk_entry_set_text(GTK_ENTRY(dialog_widget(dialog, "goto_ra")), sky_format_ra(ra).c_str());
+  gtk_entry_set_text(GTK_ENTRY(dialog_widget(dialog, "goto_dec")), sky_format_dec(dec).c_str());
+  data->filling = false;
+}
+
+// Typing into an entry leaves the star behind: the list no longer names what
+// the entries say.
+void on_goto_entry_changed(GtkEditable * /*entry*/, GtkWidget *dialog) {
+  if (goto_data(dialog)->filling) return;
+  gtk_combo_box_set_active(GTK_COMBO_BOX(dialog_widget(dialog, "goto_star")), -1);
+}
+
+// Go To: the slew starts and the dialog closes, or a sentence says why not.
+bool try_goto(GtkWidget *dialog) {
+  AppState *state = goto_data(dialog)->state;
+  const SkyTime now = ctrl_clock_now(state);
+  const SkyStar *star = chosen_star(dialog);
+  double ra, dec;
+  std::string name;
+  if (star) {
+    // The place now, to the full precision of the table, not as written.
+    if (!sky_apparent_place(*star, now, &ra, &dec)) return false;
+    name = _(star->name);
+  } else {
+    const char *ra_text = gtk_entry_get_text(GTK_ENTRY(dialog_widget(dialog, "goto_ra")));
+    const char *dec_text = gtk_entry_get_text(GTK_ENTRY(dialog_widget(dialog, "goto_dec")));
+    if (!sky_parse_ra(ra_text, &ra)) {
+      gchar *text = g_strdup_printf(_("The right ascension “%s” cannot be read: write it as "
+                                      "18h 36m 56.3s, 18:36:56.3 or 18.6156 (hours)."),
+                                    quoted(ra_text).c_str());
+      say(dialog, text);
+      g_free(text);
+      return false;
+    }
+    if (!sky_parse_dec(dec_text, &dec)) {
+      gchar *text = g_strdup_printf(_("The declination “%s” cannot be read: write it as "
+                                      "+38° 47′ 01″, +38:47:01 or 38.78 (degrees)."),
+                                    quoted(dec_text).c_str());
+      say(dialog, text);
+      g_free(text);
+      return false;
+    }
+    name = _("The target");
+  }
+  const double alt = ctrl_target_altitude(state, now, ra, dec);
+  if (!(alt >= state->min_altitude - kAltitudeRoundingDeg)) {
+    gchar *text =
+        alt < 0 ? g_strdup_printf(_("%s is %.1f° below the horizon now; the mount points no "
+                                    "lower than 1°."),
+                                  name.c_str(), -alt)
+                : g_strdup_printf(_("%s is only %.1f° above the horizon now; the mount points "
+                                    "no lower than 1°."),
+                                  name.c_str(), alt);
+    say(dialog, text);
+    g_free(text);
+    return false;
+  }
+  ctrl_goto_start(state, ra, dec);
+  return true;
+}
+
+void on_goto_response(GtkDialog *dialog, gint response, gpointer /*user_data*/) {
+  if (response == GTK_RESPONSE_OK && !try_goto(GTK_WIDGET(dialog))) return;
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
+void free_goto_data(gpointer data) {
+  delete static_cast<GotoDialog *>(data);
+}
+
+void on_dialog_destroy(GtkWidget *dialog, AppState *state) {
+  if (state->goto_dialog == dialog) state->goto_dialog = nullptr;
+  if (state->site_dialog == dialog) state->site_dialog = nullptr;
+  update_readout_timer(state);
+}
+
+// A dialog over the main window, closed with it.
+void present_over_main_window(AppState *state, GtkWidget *dialog) {
+  gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(state->main_window));
+  gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+  g_signal_connect(dialog, "destroy", G_CALLBACK(on_dialog_destroy), state);
+  gtk_window_present(GTK_WINDOW(dialog));
+}
+
+// ---- Site dialog ----
+
+void on_site_longitude_changed(GtkSpinButton *spin, AppState *state) {
+  ctrl_set_longitude(state, gtk_spin_button_get_value(spin));
+}
+
+void on_site_response(GtkDialog *dialog, gint /*response*/, gpointer /*user_data*/) {
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
+// ---- Menu items ----
+
+void on_goto_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_open_goto_dialog(state);
+}
+
+void on_stop_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_telescope_stop(state);
+}
+
+void on_site_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_open_site_dialog(state);
+}
+
+void on_rate_toggled(GtkCheckMenuItem *radio, AppState *state) {
+  if (!gtk_check_menu_item_get_active(radio)) return;
+  state->track_rate = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(radio), "velmorant-rate"));
+}
+
+void on_sky_toggled(GtkCheckMenuItem *check, AppState *state) {
+  state->show_sky = gtk_check_menu_item_get_active(check);
+  GtkWidget *statusbar = item(state, "statusbar1");
+  if (statusbar && !state->show_sky) {
+    gtk_statusbar_pop(GTK_STATUSBAR(statusbar), sky_context(statusbar));
+  }
+  update_readout_timer(state);
+  refresh_readouts(state);
+}
+
+// Starting to track from the menu ends a slew: the two would pull apart.
+void on_track_toggled(GtkCheckMenuItem *check, AppState *state) {
+  if (gtk_check_menu_item_get_active(check)) slew_stop(state);
+}
+
+void on_scale_moved(GtkRange * /*range*/, AppState *state) {
+  if (state->show_sky) refresh_readouts(state);
+}
+
+void on_main_window_destroy(GtkWidget * /*window*/, AppState *state) {
+  slew_stop(state);
+  state->show_sky = 0;
+  if (state->goto_dialog) gtk_widget_destroy(state->goto_dialog);
+  if (state->site_dialog) gtk_widget_destroy(state->site_dialog);
+  update_readout_timer(state);
+}
+
+void connect(AppState *state, const char *name, const char *signal, GCallback handler) {
+  GtkWidget *widget = item(state, name);
+  if (widget) g_signal_connect(widget, signal, handler, state);
+}
+
+}  // namespace
+
+void ctrl_clock_set(AppState *state, double utc) {
+  state->clock_unix = utc;
+  state->clock_mono = g_get_monotonic_time();
+}
+
+SkyTime ctrl_clock_at(const AppState *state, gint64 mono) {
+  if (state->clock_mono == 0) return sky_time_from_unix(double(g_get_real_time()) / G_USEC_PER_SEC);
+  return sky_time_from_unix(state->clock_unix + double(mono - state->clock_mono) / G_USEC_PER_SEC);
+}
+
+SkyTime ctrl_clock_now(const AppState *state) {
+  return ctrl_clock_at(state, g_get_monotonic_time());
+}
+
+bool ctrl_mount_place(const AppState *state, SkyTime t, double *ra, double *dec) {
+  double last;
+  if (!sky_local_sidereal_time(t, state->longitude * kDeg, &last)) return false;
+  *ra = sky_right_ascension(last, gtk_range_get_value(GTK_RANGE(state->ha_scale)) * kDeg);
+  *dec = gtk_range_get_value(GTK_RANGE(state->dec_scale)) * kDeg;
+  return true;
+}
+
+double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double dec) {
+  double last;
+  if (!sky_local_sidereal_time(t, state->longitude * kDeg, &last)) return NAN;
+  const double ha = sky_hour_angle(last, ra);
+  const double lat = gtk_range_get_value(GTK_RANGE(state->lat_scale)) * kDeg;
+  const double s = std::sin(lat) * std::sin(dec) + std::cos(lat) * std::cos(dec) * std::cos(ha);
+  return std::asin(std::clamp(s, -1.0, 1.0)) / kDeg;
+}
+
+void ctrl_goto_start(AppState *state, double ra, double dec) {
+  slew_stop(state);
+  if (item(state, "view_track")) set_item_active(state, "view_track", FALSE);
+  ctrl_track_stop(state);
+  state->slew_ra = ra;
+  state->slew_dec = dec;
+  state->slew_time = g_get_monotonic_time();
+  state->slew_source = g_timeout_add(kSlewIntervalMs, slew_tick, state);
+}
+
+SlewStep ctrl_slew_step(AppState *state, double seconds, SkyTime now) {
+  if (!(seconds > 0)) return SlewStep::kMoving;
+  double last;
+  if (!sky_local_sidereal_time(now, state->longitude * kDeg, &last)) return SlewStep::kRefused;
+  const double target_ha = sky_hour_angle(last, state->slew_ra);
+  const Vector from = direction(gtk_range_get_value(GTK_RANGE(state->ha_scale)) * kDeg,
+                                gtk_range_get_value(GTK_RANGE(state->dec_scale)) * kDeg);
+  const Vector to = direction(target_ha, state->slew_dec);
+  const double distance = angle_between(from, to);
+  const double step = std::min(seconds, 1.0) * kSlewDegreesPerSecond * kDeg;
+
+  double ha = target_ha, dec = state->slew_dec;
+  const bool arrives = distance <= std::max(step, kSlewArrivalDegrees * kDeg);
+  if (!arrives) {
+    // Along the great circle from where the tube is toward the target.
+    const double a = std::sin(distance - step) / std::sin(distance);
+    const double b = std::sin(step) / std::sin(distance);
+    const Vector p = {a * from[0] + b * to[0], a * from[1] + b * to[1], a * from[2] + b * to[2]};
+    ha = std::atan2(p[1], p[0]);
+    dec = std::asin(std::clamp(p[2] / std::sqrt(dot(p, p)), -1.0, 1.0));
+  }
+  if (ctrl_eq_pose_refused(state, ha / kDeg, dec / kDeg)) return SlewStep::kRefused;
+  ctrl_eq_move_to(state, ha / kDeg, dec / kDeg);
+  return arrives ? SlewStep::kArrived : SlewStep::kMoving;
+}
+
+void ctrl_telescope_stop(AppState *state) {
+  slew_stop(state);
+  set_item_active(state, "view_track", FALSE);
+  ctrl_track_stop(state);
+}
+
+void ctrl_set_longitude(AppState *state, double longitude) {
+  state->longitude = std::clamp(std::isfinite(longitude) ? longitude : 0.0, -180.0, 180.0);
+  refresh_readouts(state);
+}
+
+std::string ctrl_sky_status(const AppState *state, SkyTime t) {
+  double ra, dec, last;
+  if (!ctrl_mount_place(state, t, &ra, &dec) ||
+      !sky_local_sidereal_time(t, state->longitude * kDeg, &last)) {
+    return "";
+  }
+  gchar *longitude = g_strdup_printf(state->longitude < 0 ? _("%.2f° W") : _("%.2f° E"),
+                                     std::fabs(state->longitude));
+  gchar *line = g_strdup_printf(_("RA %s   Dec %s   LST %s   UTC %s   Longitude %s"),
+                                sky_format_ra(ra).c_str(), sky_format_dec(dec).c_str(),
+                                sky_format_ra(last).c_str(), sky_format_utc(t).c_str(), longitude);
+  std::string text = line;
+  g_free(line);
+  g_free(longitude);
+  return text;
+}
+
+GtkWidget *ctrl_open_goto_dialog(AppState *state) {
+  if (state->goto_dialog) {
+    gtk_window_present(GTK_WINDOW(state->goto_dialog));
+    return state->goto_dialog;
+  }
+  GtkWidget *dialog = state->goto_dialog = create_goto_dialog();
+  auto *data = new GotoDialog{state, {}};
+  g_object_set_data_full(G_OBJECT(dialog), "velmorant-goto", data, free_goto_data);
+  for (int i = 0; i < sky_star_count(); i++) data->stars.push_back(i);
+  std::sort(data->stars.begin(), data->stars.end(), [](int a, int b) {
+    return g_utf8_collate(_(sky_stars()[a].name), _(sky_stars()[b].name)) < 0;
+  });
+  GtkWidget *list = dialog_widget(dialog, "goto_star");
+  for (int i : data->stars) {
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), _(sky_stars()[i].name));
+  }
+  g_signal_connect(list, "changed", G_CALLBACK(on_goto_star_changed), dialog);
+  g_signal_connect(dialog_widget(dialog, "goto_ra"), "changed", G_CALLBACK(on_goto_entry_changed),
+                   dialog);
+  g_signal_connect(dialog_widget(dialog, "goto_dec"), "changed", G_CALLBACK(on_goto_entry_changed),
+                   dialog);
+  g_signal_connect(dialog, "response", G_CALLBACK(on_goto_response), nullptr);
+  present_over_main_window(state, dialog);
+  return dialog;
+}
+
+GtkWidget *ctrl_open_site_dialog(AppState *state) {
+  if (state->site_dialog) {
+    gtk_window_present(GTK_WINDOW(state->site_dialog));
+    return state->site_dialog;
+  }
+  GtkWidget *dialog = state->site_dialog = create_site_dialog();
+  GtkWidget *spin = lookup_widget(dialog, "site_longitude");
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), state->longitude);
+  g_signal_connect(spin, "value-changed", G_CALLBACK(on_site_longitude_changed), state);
+  g_signal_connect(dialog, "response", G_CALLBACK(on_site_response), nullptr);
+  present_over_main_window(state, dialog);
+  update_readout_timer(state);
+  refresh_readouts(state);
+  return dialog;
+}
+
+void ctrl_init_telescope(AppState *state) {
+  // The one place the program reads the system's clock for the sky.
+  ctrl_clock_set(state, double(g_get_real_time()) / G_USEC_PER_SEC);
+  if (!(state->track_rate > 0)) state->track_rate = kTrackSpeedUp;
+  connect(state, "telescope_goto", "activate", G_CALLBACK(on_goto_activate));
+  connect(state, "telescope_stop", "activate", G_CALLBACK(on_stop_activate));
+  connect(state, "telescope_site", "activate", G_CALLBACK(on_site_activate));
+  connect(state, "view_sky", "toggled", G_CALLBACK(on_sky_toggled));
+  connect(state, "view_track", "toggled", G_CALLBACK(on_track_toggled));
+  constexpr std::array<int, 4> kRates = {1, 10, 100, 1000};
+  for (int rate : kRates) {
+    gchar *name = g_strdup_printf("track_rate_%d", rate);
+    GtkWidget *radio = item(state, name);
+    g_free(name);
+    if (!radio) continue;
+    g_object_set_data(G_OBJECT(radio), "velmorant-rate", GINT_TO_POINTER(rate));
+    g_signal_connect(radio, "toggled", G_CALLBACK(on_rate_toggled), state);
+    if (gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(radio))) state->track_rate = rate;
+  }
+  g_signal_connect_after(state->ha_scale, "value-changed", G_CALLBACK(on_scale_moved), state);
+  g_signal_connect_after(state->dec_scale, "value-changed", G_CALLBACK(on_scale_moved), state);
+  g_signal_connect(state->main_window, "destroy", G_CALLBACK(on_main_window_destroy), state);
+}

@@ -1,0 +1,85 @@
+// The Telescope menu and the real sky: the site's longitude and the clock,
+// Go To a star or coordinates of date, slews at a finite speed that end in
+// tracking at the sky's own rate, Stop, View's Tracking Rate, and the sky's
+// coordinates in the status bar.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "app/app_state.h"
+#include "sky/sky.h"
+
+// The pointing direction moves this many degrees of arc per second in a slew.
+constexpr double kSlewDegreesPerSecond = 6.0;
+// A slew has arrived when the tube is this close to the target, degrees (1").
+constexpr double kSlewArrivalDegrees = 1.0 / 3600.0;
+// Time between slewing steps, milliseconds: about 30 a second.
+constexpr guint kSlewIntervalMs = 33;
+
+// Sets the sky clock to read utc (POSIX seconds) now; from here it runs with
+// the monotonic clock, as tracking and slews do.
+void ctrl_clock_set(AppState *state, double utc);
+
+// What the sky clock reads at monotonic time mono (microseconds), or now. A
+// clock never set reads the system's clock.
+SkyTime ctrl_clock_at(const AppState *state, gint64 mono);
+SkyTime ctrl_clock_now(const AppState *state);
+
+// Where the tube points at t, as the apparent place of date: right ascension
+// (radians in [0, 2*pi)) from the hour angle scale and the local sidereal time
+// at state->longitude, and declination (radians) from its scale. False when
+// the sky library cannot place t.
+bool ctrl_mount_place(const AppState *state, SkyTime t, double *ra, double *dec);
+
+// Altitude (degrees) at t, at the latitude on its scale and state->longitude,
+// of the apparent place ra, dec (radians). NaN when t cannot be placed.
+double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double dec);
+
+// Starts a slew toward the apparent place ra, dec (radians): ends tracking
+// (unchecking View, Track the Sky) and any slew before it, then steps every
+// kSlewIntervalMs by the monotonic time elapsed (see ctrl_slew_step). On
+// arrival, View, Tracking Rate becomes x1 and tracking starts.
+void ctrl_goto_start(AppState *state, double ra, double dec);
+
+// What one slewing step did.
+enum class SlewStep { kMoving, kArrived, kRefused };
+
+// One step of a slew lasting seconds, at instant now: the pointing moves along
+// the great circle toward the target's place at now (its hour angle keeps
+// growing as the sky turns) by kSlewDegreesPerSecond * seconds, through
+// ctrl_eq_move_to, so that the field rotation is held. Within that distance
+// (or kSlewArrivalDegrees) it lands on the target exactly: kArrived. Between
+// two poses above the limit the great circle stays above it; a step that
+// would still be refused (the target has set) is not taken: kRefused. A step
+// of no time, negative or NaN, does nothing: kMoving.
+SlewStep ctrl_slew_step(AppState *state, double seconds, SkyTime now);
+
+// Ends a slew or tracking where the mount is: View, Track the Sky is
+// unchecked. Telescope, Stop and Escape in the main window.
+void ctrl_telescope_stop(AppState *state);
+
+// Sets the site's longitude (degrees east, clamped to [-180, 180]) and
+// refreshes the sky's readouts.
+void ctrl_set_longitude(AppState *state, double longitude);
+
+// The status bar's line for View, Sky Coordinates at t: the mount's right
+// ascension and declination of date, local sidereal time, UTC and longitude.
+// "" when t cannot be placed.
+std::string ctrl_sky_status(const AppState *state, SkyTime t);
+
+// Opens the Go To dialog, or raises it when it is open: the star list filled
+// (alphabetical in the user's language), choosing a star fills both entries
+// with its apparent place now, and Go To starts the slew and closes the
+// dialog, or, for unreadable text or a target below the altitude limit now,
+// says why in "goto_message" and moves nothing. Returns the dialog.
+GtkWidget *ctrl_open_goto_dialog(AppState *state);
+
+// Opens the Site dialog, or raises it: the longitude, and UTC and local
+// sidereal time refreshed every second while it is open. Returns the dialog.
+GtkWidget *ctrl_open_site_dialog(AppState *state);
+
+// Connects the Telescope menu, View's Tracking Rate and Sky Coordinates items
+// under state->main_window, and sets the sky clock from the system's. Closing
+// the main window ends a slew and the timers. A window without an item simply
+// lacks it.
+void ctrl_init_telescope(AppState *state);

@@ -1,0 +1,255 @@
+// The Telescope menu in the real window at a fixed instant: Go To a star
+// slews along the sky, arrives on its place and tracks it at the sky's rate;
+// Stop ends it; text it cannot read and a star below the horizon move nothing
+// and say why; the site's longitude and the sky's readouts.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+
+#include <cmath>
+#include <string>
+
+#include "app/support.h"
+#include "sky/sky.h"
+#include "support/app_window.h"
+#include "support/scales.h"
+#include "support/x_input.h"
+
+namespace {
+
+constexpr double kDeg = kCoordPi / 180.0;
+constexpr double kArcsecDeg = 1.0 / 3600.0;
+// 2026-12-08 21:00:00 UTC, as POSIX seconds.
+constexpr double kEvening = 1796763600.0;
+
+class TelescopeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = open_app_window();
+    ctrl_clock_set(state_, kEvening);
+    ctrl_set_longitude(state_, 13.4);  // Berlin
+    gtk_range_set_value(GTK_RANGE(state_->lat_scale), 52.5);
+    // Near Vega, which stands low in the north-west: a slew of a few seconds.
+    ctrl_eq_move_to(state_, 110, 30);
+    process_events();
+  }
+  void TearDown() override { close_app_window(state_); }
+
+  GtkWidget *item(const char *name) { return lookup_widget(state_->main_window, name); }
+  GtkWidget *in_dialog(const char *name) { return lookup_widget(state_->goto_dialog, name); }
+  std::string message() { return gtk_label_get_text(GTK_LABEL(in_dialog("goto_message"))); }
+  // Chooses the star called name in the Go To dialog's list.
+  void choose_star(const char *name) {
+    GtkComboBox *list = GTK_COMBO_BOX(in_dialog("goto_star"));
+    GtkTreeModel *model = gtk_combo_box_get_model(list);
+    GtkTreeIter it;
+    for (gboolean ok = gtk_tree_model_get_iter_first(model, &it); ok;
+         ok = gtk_tree_model_iter_next(model, &it)) {
+      gchar *text = nullptr;
+      gtk_tree_model_get(model, &it, 0, &text, -1);
+      const bool found = g_strcmp0(text, name) == 0;
+      g_free(text);
+      if (found) return gtk_combo_box_set_active_iter(list, &it);
+    }
+    ADD_FAILURE() << name << " is not in the list";
+  }
+  // Pumps the main loop until the slew ends, checking the scales at every
+  // step; the number of steps seen.
+  int follow_slew() {
+    int steps = 0;
+    double last_ha = NAN;
+    const gint64 until = g_get_monotonic_time() + 30 * G_USEC_PER_SEC;
+    while (state_->slew_source != 0 && g_get_monotonic_time() < until) {
+      gtk_main_iteration();
+      const Snapshot now = snapshot_of(state_);
+      if (now[kHa] == last_ha) continue;
+      last_ha = now[kHa];
+      ++steps;
+      EXPECT_GE(now[kAlt], kMinAltitudeDegrees) << "step " << steps;
+      EXPECT_TRUE(one_position(now)) << "step " << steps;
+    }
+    EXPECT_EQ(state_->slew_source, 0u) << "the slew never ended";
+    return steps;
+  }
+  // Vega's hour angle and declination (degrees) at monotonic time mono.
+  void vega_at(gint64 mono, double *ha, double *dec) {
+    double ra, last;
+    const SkyTime t = ctrl_clock_at(state_, mono);
+    ASSERT_TRUE(sky_apparent_place(*sky_find_star("Vega"), t, &ra, dec));
+    ASSERT_TRUE(sky_local_sidereal_time(t, 13.4 * kDeg, &last));
+    *ha = sky_hour_angle(last, ra) / kDeg;
+    *dec /= kDeg;
+  }
+  AppState *state_ = nullptr;
+};
+
+TEST_F(TelescopeTest, GoToAStarSlewsArrivesOnItsPlaceTracksAtTheSkysRateAndStopHoldsIt) {
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_goto")));
+  process_events();
+  ASSERT_NE(state_->goto_dialog, nullptr);
+  choose_star("Vega");
+  double ra, dec;
+  ASSERT_TRUE(sky_apparent_place(*sky_find_star("Vega"), ctrl_clock_now(state_), &ra, &dec));
+  EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(in_dialog("goto_ra"))), sky_format_ra(ra));
+  EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(in_dialog("goto_dec"))), sky_format_dec(dec));
+  const double frot = gtk_range_get_value(GTK_RANGE(state_->frot_scale));
+  gtk_button_clicked(GTK_BUTTON(in_dialog("goto_ok_button")));
+  EXPECT_EQ(state_->goto_dialog, nullptr) << "Go To leaves the dialog open";
+
+  EXPECT_GE(follow_slew(), 10);
+  double ha = 0;
+  vega_at(state_->slew_time, &ha, &dec);
+  const Snapshot arrived = snapshot_of(state_);
+  EXPECT_NEAR(scale_diff(kHa, arrived[kHa], ha) * std::cos(dec * kDeg), 0, kArcsecDeg);
+  EXPECT_NEAR(arrived[kDec], dec, kArcsecDeg);
+  EXPECT_NEAR(scale_diff(kFrot, arrived[kFrot], frot), 0, 1e-9) << "the field turned";
+  EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item("view_track"))));
+  EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item("track_rate_1"))));
+
+  // A minute of tracking at the sky's rate: the right ascension, read at the
+  // instant of each step, stays put, the hour angle grows by 15' of arc.
+  double ra0, dec0, dec_now;
+  ASSERT_TRUE(ctrl_mount_place(state_, ctrl_clock_at(state_, state_->slew_time), &ra0, &dec0));
+  const gint64 until = g_get_monotonic_time() + 60 * G_USEC_PER_SEC;
+  while (g_get_monotonic_time() < until) gtk_main_iteration();
+  ASSERT_TRUE(ctrl_mount_place(state_, ctrl_clock_at(state_, state_->track_time), &ra, &dec_now));
+  EXPECT_NEAR(std::remainder(ra - ra0, 2 * kCoordPi) / kDeg, 0, 0.1 * kArcsecDeg);
+  EXPECT_EQ(dec_now, dec0);
+  EXPECT_NEAR(snapshot_of(state_)[kHa] - arrived[kHa], 0.25, 0.01);
+  EXPECT_TRUE(one_position(snapshot_of(state_)));
+
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_stop")));
+  const Snapshot stopped = snapshot_of(state_);
+  settle();
+  g_usleep(100000);
+  process_events();
+  EXPECT_EQ(snapshot_of(state_), stopped);
+  EXPECT_FALSE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item("view_track"))));
+}
+
+TEST_F(TelescopeTest, UnreadableTextAndAStarBelowTheHorizonMoveNothingAndSayWhy) {
+  const struct {
+    const char *star, *ra, *dec, *says;
+  } cases[] = {
+      {nullptr, "18h 61m", "+38", "The right ascension “18h 61m” cannot be read"},
+      {nullptr, "18:36:56", "north", "The declination “north” cannot be read"},
+      {nullptr, "", "", "The right ascension “” cannot be read"},
+      {nullptr, "6:00", "-60", "The target is 27.9"},  // under the southern horizon
+      {"Acrux", nullptr, nullptr, "Acrux is 67."},     // never rises at 52.5° north
+  };
+  const Snapshot before = snapshot_of(state_);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.says);
+    ctrl_open_goto_dialog(state_);
+    if (c.star) choose_star(c.star);
+    if (c.ra) gtk_entry_set_text(GTK_ENTRY(in_dialog("goto_ra")), c.ra);
+    if (c.dec) gtk_entry_set_text(GTK_ENTRY(in_dialog("goto_dec")), c.dec);
+    gtk_button_clicked(GTK_BUTTON(in_dialog("goto_ok_button")));
+    settle();
+    ASSERT_NE(state_->goto_dialog, nullptr) << "the dialog closed";
+    EXPECT_EQ(message().rfind(c.says, 0), 0u) << message();
+    if (!c.ra) {
+      EXPECT_NE(message().find("below the horizon now; the mount points no lower than 1°."),
+                std::string::npos);
+    }
+    EXPECT_EQ(state_->slew_source, 0u);
+    EXPECT_EQ(snapshot_of(state_), before);
+  }
+  gtk_button_clicked(GTK_BUTTON(in_dialog("goto_cancel_button")));
+  EXPECT_EQ(state_->goto_dialog, nullptr);
+}
+
+TEST_F(TelescopeTest, TheSiteSetsTheSiderealTimeAndTheStatusBarShowsTheSkyOnlyWhenAsked) {
+  GtkWidget *statusbar = item("statusbar1");
+  auto status = [&] {
+    GtkWidget *label = nullptr;
+#if GTK_CHECK_VERSION(3, 0, 0)
+    label = gtk_statusbar_get_message_area(GTK_STATUSBAR(statusbar));
+    GList *children = gtk_container_get_children(GTK_CONTAINER(label));
+    label = GTK_WIDGET(children->data);
+    g_list_free(children);
+#else
+    label = GTK_STATUSBAR(statusbar)->label;
+#endif
+    return std::string(gtk_label_get_text(GTK_LABEL(label)));
+  };
+  EXPECT_EQ(status(), "");
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_sky")), TRUE);
+  double ra, dec;
+  ASSERT_TRUE(ctrl_mount_place(state_, ctrl_clock_now(state_), &ra, &dec));
+  EXPECT_EQ(status().rfind("RA " + sky_format_ra(ra).substr(0, 7), 0), 0u) << status();
+  EXPECT_NE(status().find("UTC 2026-12-08 21:00:0"), std::string::npos) << status();
+  EXPECT_NE(status().find("Longitude 13.40° E"), std::string::npos) << status();
+
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_site")));
+  ASSERT_NE(state_->site_dialog, nullptr);
+  GtkWidget *spin = lookup_widget(state_->site_dialog, "site_longitude");
+  EXPECT_DOUBLE_EQ(gtk_spin_button_get_value(GTK_SPIN_BUTTON(spin)), 13.4);
+  GtkLabel *lst = GTK_LABEL(lookup_widget(state_->site_dialog, "site_sidereal_time"));
+  double east, west;
+  ASSERT_TRUE(sky_parse_ra(gtk_label_get_text(lst), &east));
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), -76.6);  // 90 degrees further west
+  ASSERT_TRUE(sky_parse_ra(gtk_label_get_text(lst), &west));
+  EXPECT_NEAR(std::remainder(east - west, 2 * kCoordPi) / kDeg, 90, 0.01);
+  EXPECT_NE(status().find("Longitude 76.60° W"), std::string::npos) << status();
+  gtk_button_clicked(GTK_BUTTON(lookup_widget(state_->site_dialog, "site_close_button")));
+  EXPECT_EQ(state_->site_dialog, nullptr);
+
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("track_rate_10")), TRUE);
+  EXPECT_EQ(state_->track_rate, 10);
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_sky")), FALSE);
+  EXPECT_EQ(status(), "");
+  EXPECT_EQ(state_->sky_source, 0u) << "a refresh runs with nothing to show";
+}
+
+// Types text into widget as the keyboard does, Shift held where the key
+// map puts a character on a shifted key.
+void type_text(GtkWidget *widget, const char *text) {
+  gtk_widget_grab_focus(widget);
+  Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+  XSetInputFocus(display, GDK_WINDOW_XID(gtk_widget_get_window(gtk_widget_get_toplevel(widget))),
+                 RevertToParent, CurrentTime);
+  const KeyCode shift = XKeysymToKeycode(display, GDK_KEY_Shift_L);
+  for (const char *c = text; *c; ++c) {
+    const guint keyval = gdk_unicode_to_keyval(guchar(*c));
+    const KeyCode code = XKeysymToKeycode(display, keyval);
+    ASSERT_NE(code, 0) << *c;
+    const bool shifted = XkbKeycodeToKeysym(display, code, 0, 0) != keyval;
+    if (shifted) XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    if (shifted) XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    XSync(display, False);
+    settle();
+  }
+}
+
+using TelescopeByKeysTest = TelescopeTest;
+
+TEST_F(TelescopeByKeysTest, CtrlGOpensGoToTypedCoordinatesStartASlewAndEscapeStopsIt) {
+  ASSERT_TRUE(press_chord(state_->ha_scale, GDK_KEY_Control_L, GDK_KEY_g));
+  settle();
+  ASSERT_NE(state_->goto_dialog, nullptr) << "Ctrl+G opened no dialog";
+  type_text(in_dialog("goto_ra"), "3:47:29");  // the Pleiades, high in the east
+  type_text(in_dialog("goto_dec"), "+24:07");
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(in_dialog("goto_dec"))), "+24:07");
+  ASSERT_TRUE(press_key(in_dialog("goto_dec"), GDK_KEY_Return));
+  settle();
+  EXPECT_EQ(state_->goto_dialog, nullptr) << message();
+  ASSERT_NE(state_->slew_source, 0u) << "no slew";
+  const Snapshot start = snapshot_of(state_);
+  const gint64 until = g_get_monotonic_time() + G_USEC_PER_SEC / 2;
+  while (g_get_monotonic_time() < until) gtk_main_iteration();
+  EXPECT_NE(snapshot_of(state_), start) << "the slew did not move";
+
+  ASSERT_TRUE(press_key(state_->ha_scale, GDK_KEY_Escape));
+  settle();
+  EXPECT_EQ(state_->slew_source, 0u) << "Escape did not stop the slew";
+  const Snapshot stopped = snapshot_of(state_);
+  EXPECT_TRUE(one_position(stopped));
+  g_usleep(100000);
+  settle();
+  EXPECT_EQ(snapshot_of(state_), stopped);
+}
+
+}  // namespace
