@@ -38,8 +38,7 @@ struct AppState {
   gint64 track_time;        // monotonic time of the last tracking step, microseconds
   double track_rate;        // times the sky's own rate that tracking runs (0 reads as 1000)
   double longitude;         // site longitude, degrees east in [-180, 180]
-  double clock_unix;        // the sky clock: UTC, as POSIX seconds, at monotonic
-  gint64 clock_mono;        // time clock_mono (microseconds); 0 until it is set
+  double clock_offset;      // the sky clock less the system's, seconds (0: the system's)
   guint slew_source;        // the slewing timeout while a Go To runs, else 0
   gint64 slew_time;         // monotonic time of the last slewing step, microseconds
   double slew_ra;           // the Go To's target, apparent place of date:

@@ -90,14 +90,15 @@ struct TelescopeItem {
   const char *text;
   guint key;                  // accelerator key, or 0 for none
   GdkModifierType modifiers;  // with the key
+  bool separated;             // a separator above it
 };
 
 // The Telescope menu's items, top to bottom (a separator before Site). The
 // control panel connects them (ctrl_init_telescope).
 constexpr TelescopeItem kTelescopeItems[] = {
-    {"telescope_goto", N_("_Go To…"), GDK_KEY_g, GDK_CONTROL_MASK},
-    {"telescope_stop", N_("_Stop"), GDK_KEY_Escape, GdkModifierType(0)},
-    {"telescope_site", N_("S_ite…"), 0, GdkModifierType(0)},
+    {"telescope_goto", N_("_Go To…"), GDK_KEY_g, GDK_CONTROL_MASK, false},
+    {"telescope_stop", N_("_Stop"), GDK_KEY_Escape, GdkModifierType(0), false},
+    {"telescope_site", N_("S_ite…"), 0, GdkModifierType(0), true},
 };
 
 // Rows of the separators that divide the scales into groups.
@@ -334,7 +335,7 @@ GtkWidget *create_main_window(void) {
   gtk_menu_item_set_submenu(GTK_MENU_ITEM(menu_telescope), menu_telescope_menu);
   GtkWidget *telescope_items[G_N_ELEMENTS(kTelescopeItems)];
   for (gsize i = 0; i < G_N_ELEMENTS(kTelescopeItems); i++) {
-    if (kTelescopeItems[i].key == 0) {
+    if (kTelescopeItems[i].separated) {
       GtkWidget *separator = gtk_separator_menu_item_new();
       gtk_widget_show(separator);
       gtk_container_add(GTK_CONTAINER(menu_telescope_menu), separator);

@@ -336,9 +336,10 @@ void ctrl_eq_move_to(AppState *state, double ha, double dec) {
   // The declination goes in first with the handlers held off, so that the
   // hour angle's write (or, where it does not change, one direct run) makes a
   // single synchronisation from both.
+  const gint updating = state->updating;
   state->updating = 1;
   gtk_range_set_value(GTK_RANGE(state->dec_scale), dec);
-  state->updating = 0;
+  state->updating = updating;
   const double before = read_deg(state->ha_scale);
   gtk_range_set_value(GTK_RANGE(state->ha_scale), ha);
   if (read_deg(state->ha_scale) == before) ctrl_on_eq_coords_changed(state);

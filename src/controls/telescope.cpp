@@ -14,14 +14,16 @@
 #include "app/support.h"
 #include "controls/controls.h"
 #include "controls/tracking.h"
+#include "geometry/coord.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
 
-// How far a target may sit short of the altitude limit by rounding alone.
-constexpr double kAltitudeRoundingDeg = 1e-9;
+// The readouts of the clock refresh this often, milliseconds: often enough
+// that the seconds they show step evenly.
+constexpr guint kReadoutIntervalMs = 250;
 // The longest user text repeated in a message, in characters.
 constexpr glong kLongestQuoted = 32;
 
@@ -87,7 +89,7 @@ gboolean readouts_tick(gpointer user_data) {
 void update_readout_timer(AppState *state) {
   const bool wanted = state->show_sky || state->site_dialog;
   if (wanted && state->sky_source == 0) {
-    state->sky_source = g_timeout_add_seconds(1, readouts_tick, state);
+    state->sky_source = g_timeout_add(kReadoutIntervalMs, readouts_tick, state);
   } else if (!wanted && state->sky_source != 0) {
     g_source_remove(state->sky_source);
     state->sky_source = 0;
@@ -135,20 +137,16 @@ GotoDialog *goto_data(GtkWidget *dialog) {
   return static_cast<GotoDialog *>(g_object_get_data(G_OBJECT(dialog), "velmorant-goto"));
 }
 
-GtkWidget *dialog_widget(GtkWidget *dialog, const char *name) {
-  return lookup_widget(dialog, name);
-}
-
 // The star the list shows, or nullptr.
 const SkyStar *chosen_star(GtkWidget *dialog) {
   const GotoDialog *data = goto_data(dialog);
-  const gint row = gtk_combo_box_get_active(GTK_COMBO_BOX(dialog_widget(dialog, "goto_star")));
+  const gint row = gtk_combo_box_get_active(GTK_COMBO_BOX(lookup_widget(dialog, "goto_star")));
   if (row < 0 || row >= gint(data->stars.size())) return nullptr;
   return &sky_stars()[data->stars[row]];
 }
 
 void say(GtkWidget *dialog, const std::string &text) {
-  gtk_label_set_text(GTK_LABEL(dialog_widget(dialog, "goto_message")), text.c_str());
+  gtk_label_set_text(GTK_LABEL(lookup_widget(dialog, "goto_message")), text.c_str());
 }
 
 // Text the user typed, cut short for a message.
@@ -164,8 +162,8 @@ void on_goto_star_changed(GtkComboBox * /*combo*/, GtkWidget *dialog) {
   double ra, dec;
   if (!star || !sky_apparent_place(*star, ctrl_clock_now(data->state), &ra, &dec)) return;
   data->filling = true;
-  gtk_entry_set_text(GTK_ENTRY(dialog_widget(dialog, "goto_ra")), sky_format_ra(ra).c_str());
-  gtk_entry_set_text(GTK_ENTRY(dialog_widget(dialog, "goto_dec")), sky_format_dec(dec).c_str());
+  gtk_entry_set_text(GTK_ENTRY(lookup_widget(dialog, "goto_ra")), sky_format_ra(ra).c_str());
+  gtk_entry_set_text(GTK_ENTRY(lookup_widget(dialog, "goto_dec")), sky_format_dec(dec).c_str());
   data->filling = false;
 }
 
@@ -173,7 +171,7 @@ void on_goto_star_changed(GtkComboBox * /*combo*/, GtkWidget *dialog) {
 // the entries say.
 void on_goto_entry_changed(GtkEditable * /*entry*/, GtkWidget *dialog) {
   if (goto_data(dialog)->filling) return;
-  gtk_combo_box_set_active(GTK_COMBO_BOX(dialog_widget(dialog, "goto_star")), -1);
+  gtk_combo_box_set_active(GTK_COMBO_BOX(lookup_widget(dialog, "goto_star")), -1);
 }
 
 // Go To: the slew starts and the dialog closes, or a sentence says why not.
@@ -188,8 +186,8 @@ bool try_goto(GtkWidget *dialog) {
     if (!sky_apparent_place(*star, now, &ra, &dec)) return false;
     name = _(star->name);
   } else {
-    const char *ra_text = gtk_entry_get_text(GTK_ENTRY(dialog_widget(dialog, "goto_ra")));
-    const char *dec_text = gtk_entry_get_text(GTK_ENTRY(dialog_widget(dialog, "goto_dec")));
+    const char *ra_text = gtk_entry_get_text(GTK_ENTRY(lookup_widget(dialog, "goto_ra")));
+    const char *dec_text = gtk_entry_get_text(GTK_ENTRY(lookup_widget(dialog, "goto_dec")));
     if (!sky_parse_ra(ra_text, &ra)) {
       gchar *text = g_strdup_printf(_("The right ascension “%s” cannot be read: write it as "
                                       "18h 36m 56.3s, 18:36:56.3 or 18.6156 (hours)."),
@@ -209,14 +207,18 @@ bool try_goto(GtkWidget *dialog) {
     name = _("The target");
   }
   const double alt = ctrl_target_altitude(state, now, ra, dec);
-  if (!(alt >= state->min_altitude - kAltitudeRoundingDeg)) {
+  double last;
+  if (std::isnan(alt) || !sky_local_sidereal_time(now, state->longitude * kDeg, &last) ||
+      ctrl_eq_pose_refused(state, sky_hour_angle(last, ra) / kDeg, dec / kDeg)) {
+    // Rounded away from the limit, so that the sentence never contradicts
+    // itself ("1.0° above ... no lower than 1°").
     gchar *text =
         alt < 0 ? g_strdup_printf(_("%s is %.1f° below the horizon now; the mount points no "
                                     "lower than 1°."),
-                                  name.c_str(), -alt)
+                                  name.c_str(), std::ceil(-alt * 10) / 10)
                 : g_strdup_printf(_("%s is only %.1f° above the horizon now; the mount points "
                                     "no lower than 1°."),
-                                  name.c_str(), alt);
+                                  name.c_str(), std::floor(alt * 10) / 10);
     say(dialog, text);
     g_free(text);
     return false;
@@ -311,14 +313,18 @@ void connect(AppState *state, const char *name, const char *signal, GCallback ha
 
 }  // namespace
 
+// The one place the program reads the system's clock for the sky.
+double system_clock() {
+  return double(g_get_real_time()) / G_USEC_PER_SEC;
+}
+
 void ctrl_clock_set(AppState *state, double utc) {
-  state->clock_unix = utc;
-  state->clock_mono = g_get_monotonic_time();
+  state->clock_offset = utc - system_clock();
 }
 
 SkyTime ctrl_clock_at(const AppState *state, gint64 mono) {
-  if (state->clock_mono == 0) return sky_time_from_unix(double(g_get_real_time()) / G_USEC_PER_SEC);
-  return sky_time_from_unix(state->clock_unix + double(mono - state->clock_mono) / G_USEC_PER_SEC);
+  const double earlier = double(g_get_monotonic_time() - mono) / G_USEC_PER_SEC;
+  return sky_time_from_unix(system_clock() + state->clock_offset - earlier);
 }
 
 SkyTime ctrl_clock_now(const AppState *state) {
@@ -334,17 +340,16 @@ bool ctrl_mount_place(const AppState *state, SkyTime t, double *ra, double *dec)
 }
 
 double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double dec) {
-  double last;
+  double last, az, alt;
   if (!sky_local_sidereal_time(t, state->longitude * kDeg, &last)) return NAN;
-  const double ha = sky_hour_angle(last, ra);
-  const double lat = gtk_range_get_value(GTK_RANGE(state->lat_scale)) * kDeg;
-  const double s = std::sin(lat) * std::sin(dec) + std::cos(lat) * std::cos(dec) * std::cos(ha);
-  return std::asin(std::clamp(s, -1.0, 1.0)) / kDeg;
+  coord_eq_to_altaz(&az, &alt, sky_hour_angle(last, ra), dec,
+                    gtk_range_get_value(GTK_RANGE(state->lat_scale)) * kDeg);
+  return alt / kDeg;
 }
 
 void ctrl_goto_start(AppState *state, double ra, double dec) {
   slew_stop(state);
-  if (item(state, "view_track")) set_item_active(state, "view_track", FALSE);
+  set_item_active(state, "view_track", FALSE);
   ctrl_track_stop(state);
   state->slew_ra = ra;
   state->slew_dec = dec;
@@ -390,11 +395,11 @@ void ctrl_set_longitude(AppState *state, double longitude) {
 }
 
 std::string ctrl_sky_status(const AppState *state, SkyTime t) {
-  double ra, dec, last;
-  if (!ctrl_mount_place(state, t, &ra, &dec) ||
-      !sky_local_sidereal_time(t, state->longitude * kDeg, &last)) {
-    return "";
-  }
+  double last;
+  if (!sky_local_sidereal_time(t, state->longitude * kDeg, &last)) return "";
+  const double ra =
+      sky_right_ascension(last, gtk_range_get_value(GTK_RANGE(state->ha_scale)) * kDeg);
+  const double dec = gtk_range_get_value(GTK_RANGE(state->dec_scale)) * kDeg;
   gchar *longitude = g_strdup_printf(state->longitude < 0 ? _("%.2f° W") : _("%.2f° E"),
                                      std::fabs(state->longitude));
   gchar *line = g_strdup_printf(_("RA %s   Dec %s   LST %s   UTC %s   Longitude %s"),
@@ -418,14 +423,14 @@ GtkWidget *ctrl_open_goto_dialog(AppState *state) {
   std::sort(data->stars.begin(), data->stars.end(), [](int a, int b) {
     return g_utf8_collate(_(sky_stars()[a].name), _(sky_stars()[b].name)) < 0;
   });
-  GtkWidget *list = dialog_widget(dialog, "goto_star");
+  GtkWidget *list = lookup_widget(dialog, "goto_star");
   for (int i : data->stars) {
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), _(sky_stars()[i].name));
   }
   g_signal_connect(list, "changed", G_CALLBACK(on_goto_star_changed), dialog);
-  g_signal_connect(dialog_widget(dialog, "goto_ra"), "changed", G_CALLBACK(on_goto_entry_changed),
+  g_signal_connect(lookup_widget(dialog, "goto_ra"), "changed", G_CALLBACK(on_goto_entry_changed),
                    dialog);
-  g_signal_connect(dialog_widget(dialog, "goto_dec"), "changed", G_CALLBACK(on_goto_entry_changed),
+  g_signal_connect(lookup_widget(dialog, "goto_dec"), "changed", G_CALLBACK(on_goto_entry_changed),
                    dialog);
   g_signal_connect(dialog, "response", G_CALLBACK(on_goto_response), nullptr);
   present_over_main_window(state, dialog);
@@ -449,9 +454,6 @@ GtkWidget *ctrl_open_site_dialog(AppState *state) {
 }
 
 void ctrl_init_telescope(AppState *state) {
-  // The one place the program reads the system's clock for the sky.
-  ctrl_clock_set(state, double(g_get_real_time()) / G_USEC_PER_SEC);
-  if (!(state->track_rate > 0)) state->track_rate = kTrackSpeedUp;
   connect(state, "telescope_goto", "activate", G_CALLBACK(on_goto_activate));
   connect(state, "telescope_stop", "activate", G_CALLBACK(on_stop_activate));
   connect(state, "telescope_site", "activate", G_CALLBACK(on_site_activate));

@@ -16,12 +16,14 @@ constexpr double kSlewArrivalDegrees = 1.0 / 3600.0;
 // Time between slewing steps, milliseconds: about 30 a second.
 constexpr guint kSlewIntervalMs = 33;
 
-// Sets the sky clock to read utc (POSIX seconds) now; from here it runs with
-// the monotonic clock, as tracking and slews do.
+// Sets the sky clock to read utc (POSIX seconds) now: from here it runs as the
+// system's clock does, that much ahead or behind it, so that it keeps the
+// time across a suspend and follows the system's corrections.
 void ctrl_clock_set(AppState *state, double utc);
 
-// What the sky clock reads at monotonic time mono (microseconds), or now. A
-// clock never set reads the system's clock.
+// What the sky clock reads at monotonic time mono (microseconds, the clock
+// that tracking and slews step by), or now. A clock never set reads the
+// system's clock.
 SkyTime ctrl_clock_at(const AppState *state, gint64 mono);
 SkyTime ctrl_clock_now(const AppState *state);
 

@@ -74,9 +74,9 @@ bool read_number(const char **p, double *value, bool *has_fraction) {
       scale /= 10;
     }
     *has_fraction = true;
-  } else if (digits == 0) {
-    return false;
   }
+  // ".5" or "18 .5" leaves out the whole part: not a way anyone writes an angle.
+  if (digits == 0) return false;
   *p = s;
   *value = v;
   return true;

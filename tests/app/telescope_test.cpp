@@ -134,7 +134,7 @@ TEST_F(TelescopeTest, UnreadableTextAndAStarBelowTheHorizonMoveNothingAndSayWhy)
       {nullptr, "18h 61m", "+38", "The right ascension “18h 61m” cannot be read"},
       {nullptr, "18:36:56", "north", "The declination “north” cannot be read"},
       {nullptr, "", "", "The right ascension “” cannot be read"},
-      {nullptr, "6:00", "-60", "The target is 27.9"},  // under the southern horizon
+      {nullptr, "6:00", "-60", "The target is 28.0"},  // under the southern horizon
       {"Acrux", nullptr, nullptr, "Acrux is 67."},     // never rises at 52.5° north
   };
   const Snapshot before = snapshot_of(state_);

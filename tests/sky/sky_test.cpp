@@ -105,6 +105,17 @@ TEST(SkyApparentPlace, MatchesErfaForTableStarsNearThePoleAndFastMovers) {
       EXPECT_NEAR(dec, di, 1e-3 * kArcsec);
     }
   }
+  // θ Persei at 2028 November 13.19 TT (UTC 69.184 s earlier, with the leap
+  // seconds known today): 2h 46m 14.390s, +49° 21′ 07.45″ from
+  // its FK5 place and motion (Meeus, Astronomical Algorithms, example 23.a).
+  const double dc = (49 + 13 / 60.0 + 42.48 / 3600) * ERFA_DD2R;
+  const SkyStar theta{
+      "", 2 + 44 / 60.0 + 11.986 / 3600, dc * ERFA_DR2D, 0.03425 * 15e3 * std::cos(dc), -89.5, 4.1};
+  double ra, dec;
+  ASSERT_TRUE(sky_apparent_place(theta, at(2028, 11, 13, 4, 32, 26.816), &ra, &dec));
+  EXPECT_NEAR(turn_diff(ra, (2 + 46 / 60.0 + 14.390 / 3600) * ERFA_DPI / 12) * std::cos(dec), 0,
+              0.2 * kArcsec);
+  EXPECT_NEAR(dec, (49 + 21 / 60.0 + 7.45 / 3600) * ERFA_DD2R, 0.2 * kArcsec);
   EXPECT_GE(sky_star_count(), 41);
   EXPECT_EQ(sky_find_star("Nowhere"), nullptr);
 }
@@ -131,9 +142,13 @@ TEST(SkyText, ReadsTheUsualFormsOfAnglesAndHourAnglesWrapIntoOneTurn) {
     EXPECT_TRUE(sky_parse_dec(c.text, &dec)) << c.text;
     EXPECT_NEAR(dec * ERFA_DR2D, c.value, 1e-12) << c.text;
   }
-  for (const char *bad : {"", " ", "abc", "18h 60m", "18:36:60", "24:00:01", "25", "-1", "18.5:30",
-                          "18:", "18 36 56 12", "18m", "1e3", "18..6", "18h 36m 56.3s x", "+18",
-                          "1234567", "0.1234567890123"}) {
+  for (const char *bad : {"",        " ",           "abc",
+                          "18h 60m", "18:36:60",    "24:00:01",
+                          "25",      "-1",          "18.5:30",
+                          "18:",     "18 36 56 12", "18m",
+                          "1e3",     "18..6",       "18h 36m 56.3s x",
+                          "+18",     "1234567",     "0.1234567890123",
+                          ".5",      "18 .5"}) {
     double ra = 7;
     EXPECT_FALSE(sky_parse_ra(bad, &ra)) << '"' << bad << '"';
     EXPECT_EQ(ra, 7) << bad;
