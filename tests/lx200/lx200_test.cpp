@@ -1,0 +1,185 @@
+// The LX200 protocol library: what a client reads back for each command in
+// both precisions, how arguments are read, and input that must cost nothing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "lx200/lx200.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180.0;
+
+// Vega from Berlin at 2026-12-08 21:00:00 UTC, low in the north-west.
+Lx200Mount mount() {
+  Lx200Mount m{};
+  m.ra = (18 + 36 / 60.0 + 56.3 / 3600) * kPi / 12;
+  m.dec = (38 + 47 / 60.0 + 1 / 3600.0) * kDeg;
+  m.alt = 12.5 * kDeg;
+  m.az = 307.25 * kDeg;
+  m.lst = (2 + 30 / 60.0) * kPi / 12;
+  m.latitude = 52.5;
+  m.longitude = 13.4;
+  m.utc = 1796763600.0;
+  m.min_altitude = 1.0;
+  return m;
+}
+
+Lx200Result send(Lx200Session *session, const std::string &bytes, const Lx200Mount &m = mount()) {
+  return lx200_receive(session, m, bytes.data(), bytes.size());
+}
+
+TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
+  // clang-format off
+  const struct { const char *command, *low, *high; } cases[] = {
+      {"\x06", "A", "A"},
+      {":GR#", "18:36.9#", "18:36:56#"},
+      {":GD#", "+38*47#", "+38*47'01#"},
+      {":GA#", "+12*30#", "+12*30'00#"},
+      {":GZ#", "307*15#", "307*15'00#"},
+      {":GS#", "02:30:00#", "02:30:00#"},
+      {":Gt#", "+52*30#", "+52*30#"},
+      {":Gg#", "-013*24#", "-013*24#"},  // west positive: 13.4 east reads negative
+      {":GL#", "21:00:00#", "21:00:00#"},
+      {":GC#", "12/08/26#", "12/08/26#"},
+      {":GG#", "+00.0#", "+00.0#"},
+      {":Gc#", "24#", "24#"},
+      {":GT#", "60.1#", "60.1#"},
+      {":GVP#", "velmorant#", "velmorant#"},
+      {":GVN#", "1.0.1#", "1.0.1#"},
+      {":GVD#", "Dec 08 2026#", "Dec 08 2026#"},
+      {":GM#", "velmorant#", "velmorant#"},
+      {":D#", "#", "#"},
+      {":Sr 18:36:56#", "1", "1"},
+      {":Sr 18:36.9#", "1", "1"},
+      {":Sr 24:00:00#", "1", "1"},
+      {":Sr 24:00:01#", "0", "0"},
+      {":Sr 12:61:00#", "0", "0"},
+      {":Sd +38*47:01#", "1", "1"},
+      {":Sd -90*00:00#", "1", "1"},
+      {":Sd -90*00'01#", "0", "0"},
+      {":Sd +38*47#", "1", "1"},
+      {":Sd 1e3#", "0", "0"},
+      {":St +52*30#", "1", "1"},
+      {":St -60*00#", "0", "0"},  // Vega would sink under the southern horizon
+      {":Sg 013*24#", "1", "1"},
+      {":Sg 350*00#", "1", "1"},
+      {":Sg 13x24#", "0", "0"},
+      {":SG -01.0#", "1", "1"},
+      {":SG 25#", "0", "0"},
+      {":SL 22:15:30#", "1", "1"},
+      {":SL 24:00:00#", "0", "0"},
+      {":SC 02/29/28#", "1Updating Planetary Data#                                #",
+                        "1Updating Planetary Data#                                #"},
+      {":SC 02/29/27#", "0", "0"},
+      {":MS#", "0", "0"},  // to the target set last, 0h 0m 0s, +0 degrees: up at lst 2h30m
+      {":CM#", "Coordinates     matched.        #", "Coordinates     matched.        #"},
+      {":Q#", "", ""}, {":Mn#", "", ""}, {":Qw#", "", ""}, {":RG#", "", ""}, {":XYZ#", "", ""},
+  };
+  // clang-format on
+  for (bool high : {false, true}) {
+    for (const auto &c : cases) {
+      Lx200Session session;
+      if (high) {
+        EXPECT_EQ(send(&session, ":U#").reply, "");
+      }
+      EXPECT_EQ(send(&session, c.command).reply, high ? c.high : c.low) << c.command;
+    }
+  }
+}
+
+TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
+  Lx200Session s;
+  EXPECT_EQ(send(&s, ":Sr 06:45:09#:Sd -16*42:58#:MS#").reply, "110");
+  Lx200Result r = send(&s, ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#");
+  ASSERT_EQ(r.actions.size(), 7u);
+  EXPECT_EQ(r.actions[0].kind, Lx200ActionKind::kSync);
+  EXPECT_NEAR(r.actions[0].a, (6 + 45 / 60.0 + 9 / 3600.0) * kPi / 12, 1e-12);
+  EXPECT_NEAR(r.actions[0].b, -(16 + 42 / 60.0 + 58 / 3600.0) * kDeg, 1e-12);
+  EXPECT_EQ(r.actions[1].kind, Lx200ActionKind::kMove);
+  EXPECT_EQ(r.actions[1].direction, 'e');
+  EXPECT_EQ(r.actions[1].rate, 'C');
+  EXPECT_EQ(r.actions[2].kind, Lx200ActionKind::kStopMove);
+  EXPECT_EQ(r.actions[3].kind, Lx200ActionKind::kStop);
+  EXPECT_EQ(r.actions[4].kind, Lx200ActionKind::kSetLongitude);
+  EXPECT_DOUBLE_EQ(r.actions[4].a, 10.0);  // 350 west is 10 east
+  EXPECT_EQ(r.actions[5].kind, Lx200ActionKind::kSetLatitude);
+  EXPECT_DOUBLE_EQ(r.actions[5].a, 60.5);
+  // 01:30 local on the client's day, two hours ahead of UTC (UTC is local
+  // time less 2 hours): 23:30 UTC the day before.
+  EXPECT_EQ(r.actions[6].kind, Lx200ActionKind::kSetClock);
+  EXPECT_DOUBLE_EQ(r.actions[6].a, 1796763600.0 - 21 * 3600 - 0.5 * 3600);
+  // A target below the horizon is refused with a reason, and asks for nothing.
+  r = send(&s, ":Sr 12:00:00#:Sd -80*00#:MS#");
+  EXPECT_EQ(r.reply.substr(0, 3), "111");
+  EXPECT_EQ(r.reply.back(), '#');
+  EXPECT_TRUE(r.actions.empty());
+  EXPECT_EQ(send(&s, ":D#",
+                 [] {
+                   auto m = mount();
+                   m.slewing = true;
+                   return m;
+                 }())
+                .reply,
+            "\x7F#");
+}
+
+TEST(Lx200Input, SplitCommandsJoinAndBadBytesCostNothing) {
+  Lx200Session s;
+  std::string reply;
+  for (const char *part : {":G", "R", "#:", "GD", "#"}) reply += send(&s, part).reply;
+  EXPECT_EQ(reply, "18:36.9#+38*47#");
+  EXPECT_EQ(send(&s, std::string(":G\0\xC3\xA9R#", 7)).reply, "18:36.9#");  // NUL, é ignored
+  EXPECT_EQ(send(&s, "garbage#:GR#").reply, "18:36.9#");
+  EXPECT_EQ(send(&s, ":GD:GR#").reply, "");  // one command, and not one it knows
+  EXPECT_FALSE(send(&s, ":" + std::string(kLx200LongestCommand, 'x') + "#").drop);
+  const Lx200Result overflow = send(&s, ":" + std::string(kLx200LongestCommand + 1, 'x'));
+  EXPECT_TRUE(overflow.drop);
+  EXPECT_EQ(overflow.reply, "");
+}
+
+TEST(Lx200Input, SurvivesRandomAndMutatedBytes) {
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  const std::string commands[] = {
+      ":GR#",        ":Sr 18:36:56#", ":Sd +38*47:01#", ":MS#",       ":CM#", ":Sg 013*24#",
+      ":St +52*30#", ":SC 12/08/26#", ":SL 21:00:00#",  ":SG -01.0#", ":U#",  ":Mn#",
+      ":Q#",         "\x06"};
+  const auto start = std::chrono::steady_clock::now();
+  long inputs = 0;
+  Lx200Session session;
+  for (; inputs < 500000; inputs++) {
+    std::string bytes = commands[random() % std::size(commands)];
+    const int mutations = random() % 4;
+    for (int i = 0; i < mutations; i++) {
+      const size_t at = random() % (bytes.size() + 1);
+      switch (random() % 3) {
+        case 0:
+          bytes.insert(at, 1, char(random()));
+          break;
+        case 1:
+          if (at < bytes.size()) bytes.erase(at, 1);
+          break;
+        default:
+          if (at < bytes.size()) bytes[at] = char(random());
+          break;
+      }
+    }
+    if (random() % 50 == 0) bytes.assign(random() % 200, char(random()));
+    const Lx200Result r = send(&session, bytes);
+    for (char c : r.reply) ASSERT_TRUE(c > 0 && (c >= ' ' || c == '\x7F' || c == '#')) << seed;
+    ASSERT_LE(session.line.size(), kLx200LongestCommand) << "seed " << seed;
+    if (r.drop) session = Lx200Session();
+    for (const Lx200Action &a : r.actions) ASSERT_TRUE(std::isfinite(a.a) && std::isfinite(a.b));
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("lx200 fuzz: %ld inputs in %.2f s, seed %u\n", inputs, seconds, seed);
+  EXPECT_EQ(send(&session, ":GR#").reply.back(), '#') << "seed " << seed;
+}
+
+}  // namespace
