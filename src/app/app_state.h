@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 struct ModelParams;
+struct Lx200Server;
 
 // Allocated once by main and never freed. Every scale and drawing-area handler
 // receives it as its user data.
@@ -47,6 +48,11 @@ struct AppState {
   guint sky_source;         // the once-a-second refresh of the sky's readouts, else 0
   GtkWidget *goto_dialog;   // the Go To and Site dialogs while open, else nullptr
   GtkWidget *site_dialog;
+  Lx200Server *lx200;     // the LX200 server while it listens, else nullptr
+  guint move_source;      // the timeout of a client's direction moves, else 0
+  gint64 move_time;       // monotonic time of the last move step, microseconds
+  guint move_directions;  // the directions moving now: bits n, s, e, w = 1, 2, 4, 8
+  char move_rate;         // their rate: 'G' guide, 'C' centre, 'M' find, 'S' slew
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

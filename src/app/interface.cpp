@@ -349,6 +349,10 @@ GtkWidget *create_main_window(void) {
                                  GTK_ACCEL_VISIBLE);
     }
   }
+  GtkWidget *telescope_lx200 =
+      gtk_check_menu_item_new_with_mnemonic(_("Accept _LX200 Connections"));
+  gtk_widget_show(telescope_lx200);
+  gtk_container_add(GTK_CONTAINER(menu_telescope_menu), telescope_lx200);
 
 #if GTK_CHECK_VERSION(3, 0, 0)
   // The stock item brings its own F1 accelerator, and GTK 3 gives F1 to it
@@ -472,6 +476,7 @@ GtkWidget *create_main_window(void) {
     hookup_object(main_window, rate_items[i], kRateItems[i].name);
   }
   hookup_object(main_window, view_sky, "view_sky");
+  hookup_object(main_window, telescope_lx200, "telescope_lx200");
   hookup_object(main_window, menu_telescope, "menu_telescope");
   hookup_object(main_window, menu_telescope_menu, "menu_telescope_menu");
   for (gsize i = 0; i < G_N_ELEMENTS(kTelescopeItems); i++) {

@@ -10,6 +10,7 @@
 #include "app/interface.h"
 #include "app/support.h"
 #include "controls/controls.h"
+#include "controls/lx200_server.h"
 #include "controls/telescope.h"
 #include "controls/tracking.h"
 #include "view/glcallbacks.h"
@@ -46,7 +47,41 @@ std::string catalogue_dir() {
 // program does not know are left alone, as they always were.
 struct Options {
   double longitude = 0.0;  // degrees east
+  bool lx200 = false;      // --lx200 was given
+  std::string endpoint;    // its value: "", PORT or ADDRESS:PORT
 };
+
+Options *parsed_options = nullptr;
+
+gboolean on_lx200_option(const gchar * /*name*/, const gchar *value, gpointer /*data*/,
+                         GError ** /*error*/) {
+  parsed_options->lx200 = true;
+  parsed_options->endpoint = value ? value : "";
+  return TRUE;
+}
+
+// Starts the LX200 server that --lx200 asks for, or ends the program with
+// status 2 saying why it cannot.
+void start_lx200(AppState *state, const Options &options) {
+  std::string address, message;
+  guint16 port;
+  if (!ctrl_lx200_parse_endpoint(options.endpoint.c_str(), &address, &port)) {
+    g_printerr(_("%s: --lx200 takes PORT or ADDRESS:PORT, not “%s”\n"), kProgramName,
+               options.endpoint.c_str());
+    exit(2);
+  }
+  if (!ctrl_lx200_is_loopback(address.c_str())) {
+    g_printerr(_("%s: warning: LX200 connections are accepted on %s, port %u: anyone who can "
+                 "reach it can move the mount\n"),
+               kProgramName, address.c_str(), guint(port));
+  }
+  if (!ctrl_lx200_start(state, address.c_str(), port, &message)) {
+    g_printerr("%s: %s\n", kProgramName, message.c_str());
+    exit(2);
+  }
+  GtkWidget *item = lookup_widget(state->main_window, "telescope_lx200");
+  if (item) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
+}
 
 // Reads the options into options; on a malformed one prints why on stderr and
 // ends the program with status 2. --help and --help-gtk print and end with 0.
@@ -54,7 +89,13 @@ void parse_options(int *argc, char ***argv, Options *options) {
   const GOptionEntry entries[] = {
       {"longitude", 0, 0, G_OPTION_ARG_DOUBLE, &options->longitude,
        N_("Site longitude in degrees, east positive, from -180 to 180 (default 0)"), N_("DEG")},
+      {"lx200", 0, G_OPTION_FLAG_OPTIONAL_ARG, G_OPTION_ARG_CALLBACK,
+       reinterpret_cast<gpointer>(on_lx200_option),
+       N_("Accept LX200 connections from planetarium programs on PORT (default 4030) of "
+          "ADDRESS (default 127.0.0.1)"),
+       N_("[ADDRESS:]PORT")},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
+  parsed_options = options;
   GOptionContext *context = g_option_context_new(nullptr);
   g_option_context_set_translation_domain(context, kTextDomain);
   g_option_context_add_main_entries(context, entries, kTextDomain);
@@ -113,6 +154,7 @@ int main(int argc, char *argv[]) {
   ctrl_init_view_menu(state);
   ctrl_init_telescope(state);
   ctrl_set_longitude(state, options.longitude);
+  if (options.lx200) start_lx200(state, options);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 
   gtk_widget_show(state->main_window);

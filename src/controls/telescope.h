@@ -26,6 +26,12 @@ void ctrl_clock_set(AppState *state, double utc);
 // system's clock.
 SkyTime ctrl_clock_at(const AppState *state, gint64 mono);
 SkyTime ctrl_clock_now(const AppState *state);
+// What the sky clock reads now, POSIX seconds.
+double ctrl_clock_utc(const AppState *state);
+
+// Rewrites the status bar: the sky's line while View, Sky Coordinates is on,
+// the LX200 server's while it listens, both, or nothing.
+void ctrl_refresh_status(AppState *state);
 
 // Where the tube points at t, as the apparent place of date: right ascension
 // (radians in [0, 2*pi)) from the hour angle scale and the local sidereal time

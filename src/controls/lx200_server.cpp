@@ -1,0 +1,367 @@
+// The LX200 server: a GSocketService in the main loop, one protocol session
+// per client, and the actions the clients ask for applied to the scales.
+#include "controls/lx200_server.h"
+
+#include <gio/gio.h>
+#include <glib/gi18n.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "controls/controls.h"
+#include "controls/telescope.h"
+#include "lx200/lx200.h"
+
+struct Lx200Client;
+
+struct Lx200Server {
+  AppState *state;
+  GSocketService *service;
+  std::string where;  // "127.0.0.1:4030"
+  std::vector<Lx200Client *> clients;
+  guint watchdog;  // the once-a-second check for idle and stuck clients
+};
+
+struct Lx200Client {
+  Lx200Server *server;
+  GSocketConnection *connection;
+  GCancellable *cancellable;
+  Lx200Session session;
+  char buffer[512];
+  std::string unsent;      // reply bytes not yet written
+  bool writing = false;    // a write is under way
+  bool closing = false;    // dropped: the callbacks under way only release it
+  int pending = 0;         // asynchronous operations under way
+  gint64 last_heard = 0;   // monotonic time of the last bytes read
+  gint64 write_since = 0;  // monotonic time the oldest unsent bytes were queued
+};
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180.0;
+
+// Degrees a second of each direction-move rate: twice the sky's rate for
+// guiding, then half a degree, two degrees, and the slew's six.
+double move_rate(char rate) {
+  switch (rate) {
+    case 'G':
+      return 2 * 360.0 / 86164.0905;
+    case 'C':
+      return 0.5;
+    case 'M':
+      return 2.0;
+    default:
+      return 6.0;
+  }
+}
+
+guint direction_bit(char direction) {
+  switch (direction) {
+    case 'n':
+      return 1;
+    case 's':
+      return 2;
+    case 'e':
+      return 4;
+    default:
+      return 8;
+  }
+}
+
+double scale(GtkWidget *w) {
+  return gtk_range_get_value(GTK_RANGE(w));
+}
+
+gboolean move_tick(gpointer user_data) {
+  auto *state = static_cast<AppState *>(user_data);
+  const gint64 now = g_get_monotonic_time();
+  const double step =
+      std::min(double(now - state->move_time) / G_USEC_PER_SEC, 1.0) * move_rate(state->move_rate);
+  state->move_time = now;
+  double ha = scale(state->ha_scale), dec = scale(state->dec_scale);
+  const guint d = state->move_directions;
+  // North and south move the declination; east raises the right ascension,
+  // so lowers the hour angle.
+  dec = std::clamp(dec + ((d & 1) ? step : 0) - ((d & 2) ? step : 0), -90.0, 90.0);
+  ha += ((d & 8) ? step : 0) - ((d & 4) ? step : 0);
+  if (ha > 180) ha -= 360;
+  if (ha < -180) ha += 360;
+  if (!ctrl_eq_pose_refused(state, ha, dec)) ctrl_eq_move_to(state, ha, dec);
+  return G_SOURCE_CONTINUE;
+}
+
+void set_moving(AppState *state, guint directions) {
+  state->move_directions = directions;
+  if (directions && state->move_source == 0) {
+    state->move_time = g_get_monotonic_time();
+    state->move_source = g_timeout_add(33, move_tick, state);
+  } else if (!directions && state->move_source != 0) {
+    g_source_remove(state->move_source);
+    state->move_source = 0;
+  }
+}
+
+// The mount as a client sees it now.
+Lx200Mount mount_of(const AppState *state) {
+  Lx200Mount m{};
+  const SkyTime now = ctrl_clock_now(state);
+  if (!ctrl_mount_place(state, now, &m.ra, &m.dec)) m.ra = m.dec = 0;
+  if (!sky_local_sidereal_time(now, state->longitude * kDeg, &m.lst)) m.lst = 0;
+  m.alt = scale(state->alt_scale) * kDeg;
+  m.az = scale(state->az_scale) * kDeg;
+  m.latitude = scale(state->lat_scale);
+  m.longitude = state->longitude;
+  m.utc = ctrl_clock_utc(state);
+  m.min_altitude = state->min_altitude;
+  m.slewing = state->slew_source != 0;
+  return m;
+}
+
+void apply(AppState *state, const Lx200Action &action) {
+  switch (action.kind) {
+    case Lx200ActionKind::kGoTo:
+      ctrl_goto_start(state, action.a, action.b);
+      break;
+    case Lx200ActionKind::kSync: {
+      ctrl_telescope_stop(state);
+      double last;
+      if (!sky_local_sidereal_time(ctrl_clock_now(state), state->longitude * kDeg, &last)) break;
+      const double ha = sky_hour_angle(last, action.a) / kDeg, dec = action.b / kDeg;
+      if (!ctrl_eq_pose_refused(state, ha, dec)) ctrl_eq_move_to(state, ha, dec);
+      break;
+    }
+    case Lx200ActionKind::kStop:
+      set_moving(state, 0);
+      ctrl_telescope_stop(state);
+      break;
+    case Lx200ActionKind::kMove:
+      state->move_rate = action.rate;
+      set_moving(state, state->move_directions | direction_bit(action.direction));
+      break;
+    case Lx200ActionKind::kStopMove:
+      set_moving(state, state->move_directions & ~direction_bit(action.direction));
+      break;
+    case Lx200ActionKind::kSetLatitude:
+      gtk_range_set_value(GTK_RANGE(state->lat_scale), action.a);
+      break;
+    case Lx200ActionKind::kSetLongitude:
+      ctrl_set_longitude(state, action.a);
+      break;
+    case Lx200ActionKind::kSetClock:
+      ctrl_clock_set(state, action.a);
+      break;
+  }
+}
+
+void release(Lx200Client *client) {
+  if (client->pending > 0) return;
+  g_object_unref(client->cancellable);
+  g_object_unref(client->connection);
+  delete client;
+}
+
+// Drops a client: closes its connection now, and frees it once the callbacks
+// under way have run.
+void drop(Lx200Client *client) {
+  if (client->closing) return;
+  client->closing = true;
+  Lx200Server *server = client->server;
+  server->clients.erase(std::find(server->clients.begin(), server->clients.end(), client));
+  g_cancellable_cancel(client->cancellable);
+  g_io_stream_close(G_IO_STREAM(client->connection), nullptr, nullptr);
+  ctrl_refresh_status(server->state);
+  release(client);
+}
+
+void start_read(Lx200Client *client);
+void start_write(Lx200Client *client);
+
+void on_written(GObject *stream, GAsyncResult *result, gpointer user_data) {
+  auto *client = static_cast<Lx200Client *>(user_data);
+  client->pending--;
+  client->writing = false;
+  const gssize n = g_output_stream_write_finish(G_OUTPUT_STREAM(stream), result, nullptr);
+  if (client->closing) return release(client);
+  if (n <= 0) return drop(client);  // the client went away mid-reply
+  client->unsent.erase(0, gsize(n));
+  client->write_since = client->unsent.empty() ? 0 : g_get_monotonic_time();
+  start_write(client);
+}
+
+void start_write(Lx200Client *client) {
+  if (client->writing || client->unsent.empty()) return;
+  client->writing = true;
+  client->pending++;
+  g_output_stream_write_async(g_io_stream_get_output_stream(G_IO_STREAM(client->connection)),
+                              client->unsent.data(), client->unsent.size(), G_PRIORITY_DEFAULT,
+                              client->cancellable, on_written, client);
+}
+
+void on_read(GObject *stream, GAsyncResult *result, gpointer user_data) {
+  auto *client = static_cast<Lx200Client *>(user_data);
+  client->pending--;
+  const gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, nullptr);
+  if (client->closing) return release(client);
+  if (n <= 0) return drop(client);  // closed, or a read error
+  client->last_heard = g_get_monotonic_time();
+  AppState *state = client->server->state;
+  const Lx200Result r = lx200_receive(&client->session, mount_of(state), client->buffer, gsize(n));
+  for (const Lx200Action &action : r.actions) apply(state, action);
+  if (!r.reply.empty()) {
+    if (client->unsent.empty()) client->write_since = g_get_monotonic_time();
+    client->unsent += r.reply;
+  }
+  if (r.drop || client->unsent.size() > kLx200MostUnread) return drop(client);
+  start_write(client);
+  start_read(client);
+}
+
+void start_read(Lx200Client *client) {
+  client->pending++;
+  g_input_stream_read_async(g_io_stream_get_input_stream(G_IO_STREAM(client->connection)),
+                            client->buffer, sizeof client->buffer, G_PRIORITY_DEFAULT,
+                            client->cancellable, on_read, client);
+}
+
+gboolean on_incoming(GSocketService * /*service*/, GSocketConnection *connection,
+                     GObject * /*source*/, gpointer user_data) {
+  auto *server = static_cast<Lx200Server *>(user_data);
+  if (int(server->clients.size()) >= kLx200MostClients) {
+    g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
+    return TRUE;
+  }
+  auto *client = new Lx200Client;
+  client->server = server;
+  client->connection = G_SOCKET_CONNECTION(g_object_ref(connection));
+  client->cancellable = g_cancellable_new();
+  client->last_heard = g_get_monotonic_time();
+  server->clients.push_back(client);
+  start_read(client);
+  ctrl_refresh_status(server->state);
+  return TRUE;
+}
+
+gboolean watchdog_tick(gpointer user_data) {
+  auto *server = static_cast<Lx200Server *>(user_data);
+  const gint64 now = g_get_monotonic_time();
+  const gint64 idle = gint64(kLx200IdleSeconds) * G_USEC_PER_SEC;
+  for (Lx200Client *client : std::vector<Lx200Client *>(server->clients)) {
+    if (now - client->last_heard > idle ||
+        (client->write_since && now - client->write_since > idle)) {
+      drop(client);
+    }
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+
+bool ctrl_lx200_is_loopback(const char *address) {
+  GInetAddress *inet = g_inet_address_new_from_string(address);
+  const bool loopback = inet && g_inet_address_get_is_loopback(inet);
+  if (inet) g_object_unref(inet);
+  return loopback;
+}
+
+bool ctrl_lx200_parse_endpoint(const char *text, std::string *address, guint16 *port) {
+  std::string t = text ? text : "";
+  std::string host = kLx200DefaultAddress, number = t;
+  const size_t colon = t.rfind(':');
+  if (colon != std::string::npos) {
+    host = t.substr(0, colon);
+    number = t.substr(colon + 1);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+      host = host.substr(1, host.size() - 2);
+    }
+    GInetAddress *inet = g_inet_address_new_from_string(host.c_str());
+    if (!inet) return false;
+    g_object_unref(inet);
+  }
+  long value = kLx200DefaultPort;
+  if (!number.empty() || colon != std::string::npos) {
+    char *end = nullptr;
+    if (number.empty() || number.size() > 5 ||
+        number.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    value = std::strtol(number.c_str(), &end, 10);
+    if (value < 1 || value > 65535) return false;
+  }
+  *address = host;
+  *port = guint16(value);
+  return true;
+}
+
+bool ctrl_lx200_start(AppState *state, const char *address, guint16 port, std::string *message) {
+  GInetAddress *inet = g_inet_address_new_from_string(address);
+  if (!inet) {
+    gchar *text = g_strdup_printf(_("“%s” is not an address to listen on."), address);
+    *message = text;
+    g_free(text);
+    return false;
+  }
+  GSocketAddress *where = g_inet_socket_address_new(inet, port);
+  g_object_unref(inet);
+  GSocketService *service = g_socket_service_new();
+  GError *error = nullptr;
+  const gboolean ok =
+      g_socket_listener_add_address(G_SOCKET_LISTENER(service), where, G_SOCKET_TYPE_STREAM,
+                                    G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, &error);
+  g_object_unref(where);
+  if (!ok) {
+    gchar *text = g_strdup_printf(_("LX200 connections cannot be accepted on port %u of %s: %s"),
+                                  guint(port), address, error->message);
+    *message = text;
+    g_free(text);
+    g_error_free(error);
+    g_object_unref(service);
+    return false;
+  }
+  ctrl_lx200_stop(state);
+  auto *server = new Lx200Server{state, service, {}, {}, 0};
+  const bool v6 = std::strchr(address, ':') != nullptr;
+  server->where = (v6 ? "[" : "") + std::string(address) + (v6 ? "]:" : ":") + std::to_string(port);
+  g_signal_connect(service, "incoming", G_CALLBACK(on_incoming), server);
+  g_socket_service_start(service);
+  server->watchdog = g_timeout_add_seconds(1, watchdog_tick, server);
+  state->lx200 = server;
+  ctrl_refresh_status(state);
+  return true;
+}
+
+void ctrl_lx200_stop(AppState *state) {
+  Lx200Server *server = state->lx200;
+  if (!server) return;
+  state->lx200 = nullptr;
+  for (Lx200Client *client : std::vector<Lx200Client *>(server->clients)) drop(client);
+  g_source_remove(server->watchdog);
+  g_socket_service_stop(server->service);
+  g_socket_listener_close(G_SOCKET_LISTENER(server->service));
+  g_object_unref(server->service);
+  delete server;
+  set_moving(state, 0);
+  ctrl_refresh_status(state);
+}
+
+bool ctrl_lx200_listening(const AppState *state) {
+  return state->lx200 != nullptr;
+}
+
+int ctrl_lx200_clients(const AppState *state) {
+  return state->lx200 ? int(state->lx200->clients.size()) : 0;
+}
+
+std::string ctrl_lx200_status(const AppState *state) {
+  if (!state->lx200) return "";
+  const int n = ctrl_lx200_clients(state);
+  gchar *text = g_strdup_printf(ngettext("LX200 on %s, %d client", "LX200 on %s, %d clients", n),
+                                state->lx200->where.c_str(), n);
+  std::string status = text;
+  g_free(text);
+  return status;
+}
+
