@@ -246,6 +246,17 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "These are apparent places of date (from the true equinox of date, the "
        "coordinates planetarium programs call JNow), without refraction; the clock is the "
        "computer's, in UTC."),
+    N_("Planetarium programs can drive the mount over the LX200 protocol: choose "
+       "Telescope, Accept LX200 Connections (or start the program with --lx200, "
+       "--lx200=PORT or --lx200=ADDRESS:PORT), and velmorant listens on 127.0.0.1, port "
+       "4030, for up to eight clients; the status bar says where and how many are "
+       "connected. In KStars with Ekos, add the INDI driver LX200 Basic or LX200 Generic "
+       "and connect it over the network (TCP) to 127.0.0.1 port 4030; Cartes du Ciel and "
+       "Stellarium connect the same way through INDI; SkySafari connects as a Meade LX200 "
+       "Classic over Wi-Fi/TCP to the computer's address and the port. A client's Go To "
+       "slews the mount, sync places it at once, and the direction buttons move it. "
+       "Listening on an address other than the computer's own needs that address given "
+       "on the command line: anyone who can reach it can move the mount."),
 };
 
 std::string help_text(void) {

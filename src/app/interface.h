@@ -45,8 +45,8 @@ GtkWidget *create_goto_dialog(void);
 GtkWidget *create_site_dialog(void);
 
 // The help text as written, one paragraph to an element (one message each for
-// translators): the title, then eight paragraphs.
-constexpr int kHelpParagraphCount = 9;
+// translators): the title, then nine paragraphs.
+constexpr int kHelpParagraphCount = 10;
 extern const char *const kHelpParagraphs[kHelpParagraphCount];
 
 // The text that the help dialog shows: the paragraphs in the user's language,
