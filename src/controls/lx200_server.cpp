@@ -37,6 +37,7 @@ struct Lx200Client {
   int pending = 0;         // asynchronous operations under way
   gint64 last_heard = 0;   // monotonic time of the last bytes read
   gint64 write_since = 0;  // monotonic time the oldest unsent bytes were queued
+  bool moved = false;      // it started a direction move: its leaving ends the move
 };
 
 namespace {
@@ -171,6 +172,8 @@ void drop(Lx200Client *client) {
   client->closing = true;
   Lx200Server *server = client->server;
   server->clients.erase(std::find(server->clients.begin(), server->clients.end(), client));
+  // A client gone cannot send the stop for the move it started.
+  if (client->moved) set_moving(server->state, 0);
   g_cancellable_cancel(client->cancellable);
   g_io_stream_close(G_IO_STREAM(client->connection), nullptr, nullptr);
   ctrl_refresh_status(server->state);
@@ -210,7 +213,10 @@ void on_read(GObject *stream, GAsyncResult *result, gpointer user_data) {
   client->last_heard = g_get_monotonic_time();
   AppState *state = client->server->state;
   const Lx200Result r = lx200_receive(&client->session, mount_of(state), client->buffer, gsize(n));
-  for (const Lx200Action &action : r.actions) apply(state, action);
+  for (const Lx200Action &action : r.actions) {
+    if (action.kind == Lx200ActionKind::kMove) client->moved = true;
+    apply(state, action);
+  }
   if (!r.reply.empty()) {
     if (client->unsent.empty()) client->write_since = g_get_monotonic_time();
     client->unsent += r.reply;

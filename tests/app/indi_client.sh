@@ -44,6 +44,11 @@ wait_for 20 connected || fail "the driver did not connect"
 set_prop "GEOGRAPHIC_COORD.LAT;LONG;ELEV=52.5;13.4;30"
 wait_for 10 bash -c "[[ \$(indi_getprop -p $iport -t 2 '$device.GEOGRAPHIC_COORD.LAT' | sed 's/.*=//') == 52.5 ]]" ||
   fail "the site was not set"
+# The latitude moves under a tube that stays put: from the start pose (hour
+# angle 0, declination 0 at latitude 45) the declination becomes 7.5 once the
+# driver has read it back.
+wait_for 20 bash -c "[[ \$(indi_getprop -p $iport -t 2 '$device.EQUATORIAL_EOD_COORD.DEC' | sed 's/.*=//') == 7.5 ]]" ||
+  fail "the driver never read the declination the new latitude gives"
 
 # A Go To 15 degrees north of where the mount points, an hour of right
 # ascension west: well above the horizon from the start position.

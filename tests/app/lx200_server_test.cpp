@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -83,8 +84,11 @@ TEST(Lx200Server, NineClientsRandomBytesOverlongLinesAndHalfClosedSocketsCostNot
   SCOPED_TRACE("seed " + std::to_string(seed));
   const char *commands[] = {":GR#", ":GD#", ":MS#", ":Sr 05:00:00#", ":Sd +20*00#", ":Q#",
                             ":Mn#", ":Qn#", ":CM#", ":U#",           ":St +40*00#", ":D#"};
+  // Fewer in the sanitizer lane, where every allocation is unwound.
+  const char *asked = g_getenv("VELMORANT_LX200_ROUNDS");
+  const int rounds = asked ? std::atoi(asked) : 300;
   int dropped = 0;
-  for (int round = 0; round < 1500; round++) {
+  for (int round = 0; round < rounds; round++) {
     int &fd = clients[random() % 8];
     std::string bytes;
     switch (random() % 10) {
@@ -108,9 +112,9 @@ TEST(Lx200Server, NineClientsRandomBytesOverlongLinesAndHalfClosedSocketsCostNot
       ++dropped;
     }
   }
-  std::printf("lx200 server: 1500 rounds, %d clients dropped and replaced, seed %u\n", dropped,
-              seed);
-  EXPECT_GT(dropped, 100);
+  std::printf("lx200 server: %d rounds, %d clients dropped and replaced, seed %u\n", rounds,
+              dropped, seed);
+  EXPECT_GT(dropped, rounds / 15);
 
   for (int i = 0; i < 8; i++) close(clients[i]);
   pump(-1, 200);

@@ -96,36 +96,32 @@ TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
   Lx200Session s;
   EXPECT_EQ(send(&s, ":Sr 06:45:09#:Sd -16*42:58#:MS#").reply, "110");
   Lx200Result r = send(&s, ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#");
-  ASSERT_EQ(r.actions.size(), 7u);
-  EXPECT_EQ(r.actions[0].kind, Lx200ActionKind::kSync);
-  EXPECT_NEAR(r.actions[0].a, (6 + 45 / 60.0 + 9 / 3600.0) * kPi / 12, 1e-12);
-  EXPECT_NEAR(r.actions[0].b, -(16 + 42 / 60.0 + 58 / 3600.0) * kDeg, 1e-12);
-  EXPECT_EQ(r.actions[1].kind, Lx200ActionKind::kMove);
-  EXPECT_EQ(r.actions[1].direction, 'e');
-  EXPECT_EQ(r.actions[1].rate, 'C');
-  EXPECT_EQ(r.actions[2].kind, Lx200ActionKind::kStopMove);
-  EXPECT_EQ(r.actions[3].kind, Lx200ActionKind::kStop);
-  EXPECT_EQ(r.actions[4].kind, Lx200ActionKind::kSetLongitude);
-  EXPECT_DOUBLE_EQ(r.actions[4].a, 10.0);  // 350 west is 10 east
-  EXPECT_EQ(r.actions[5].kind, Lx200ActionKind::kSetLatitude);
-  EXPECT_DOUBLE_EQ(r.actions[5].a, 60.5);
-  // 01:30 local on the client's day, two hours ahead of UTC (UTC is local
-  // time less 2 hours): 23:30 UTC the day before.
-  EXPECT_EQ(r.actions[6].kind, Lx200ActionKind::kSetClock);
-  EXPECT_DOUBLE_EQ(r.actions[6].a, 1796763600.0 - 21 * 3600 - 0.5 * 3600);
+  using K = Lx200ActionKind;
+  // 350 west is 10 east; 01:30 local on the client's day, two hours ahead of
+  // UTC (UTC is local time less 2 hours), is 23:30 UTC the day before.
+  // clang-format off
+  const struct { K kind; double a, b; char direction, rate; } want[] = {
+      {K::kSync, (6 + 45 / 60.0 + 9 / 3600.0) * kPi / 12, -(16 + 42 / 60.0 + 58 / 3600.0) * kDeg, 0, 0},
+      {K::kMove, 0, 0, 'e', 'C'}, {K::kStopMove, 0, 0, 'e', 'C'}, {K::kStop, 0, 0, 0, 0},
+      {K::kSetLongitude, 10, 0, 0, 0}, {K::kSetLatitude, 60.5, 0, 0, 0},
+      {K::kSetClock, 1796763600.0 - 21 * 3600 - 0.5 * 3600, 0, 0, 0}};
+  // clang-format on
+  ASSERT_EQ(r.actions.size(), std::size(want));
+  for (size_t i = 0; i < std::size(want); i++) {
+    EXPECT_EQ(r.actions[i].kind, want[i].kind) << i;
+    EXPECT_NEAR(r.actions[i].a, want[i].a, 1e-9) << i;
+    EXPECT_NEAR(r.actions[i].b, want[i].b, 1e-12) << i;
+    EXPECT_EQ(r.actions[i].direction, want[i].direction) << i;
+    EXPECT_EQ(r.actions[i].rate, want[i].rate) << i;
+  }
   // A target below the horizon is refused with a reason, and asks for nothing.
   r = send(&s, ":Sr 12:00:00#:Sd -80*00#:MS#");
   EXPECT_EQ(r.reply.substr(0, 3), "111");
   EXPECT_EQ(r.reply.back(), '#');
   EXPECT_TRUE(r.actions.empty());
-  EXPECT_EQ(send(&s, ":D#",
-                 [] {
-                   auto m = mount();
-                   m.slewing = true;
-                   return m;
-                 }())
-                .reply,
-            "\x7F#");
+  Lx200Mount slewing = mount();
+  slewing.slewing = true;
+  EXPECT_EQ(send(&s, ":D#", slewing).reply, "\x7F#");
 }
 
 TEST(Lx200Input, SplitCommandsJoinAndBadBytesCostNothing) {
