@@ -370,4 +370,3 @@ std::string ctrl_lx200_status(const AppState *state) {
   g_free(text);
   return status;
 }
-

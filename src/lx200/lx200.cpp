@@ -10,6 +10,14 @@
 
 namespace {
 
+// printf into a string; "" should the formatting fail.
+template <typename... Args>
+std::string printed(const char *format, Args... args) {
+  char text[96];
+  const int n = std::snprintf(text, sizeof text, format, args...);
+  return n < 0 ? std::string() : std::string(text);
+}
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
 constexpr char kAck = 0x06;
@@ -32,10 +40,8 @@ Sexagesimal split(double value, long long per_unit, long long wrap) {
 std::string format_signed(double degrees, bool high, int width) {
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 0);
   const bool negative = degrees < 0 && (s.whole || s.minutes || s.rest);
-  char text[32];
-  std::snprintf(text, sizeof text, high ? "%c%0*lld*%02lld'%02lld" : "%c%0*lld*%02lld",
-                negative ? '-' : '+', width, s.whole, s.minutes, s.rest);
-  return text;
+  return printed(high ? "%c%0*lld*%02lld'%02lld" : "%c%0*lld*%02lld", negative ? '-' : '+', width,
+                 s.whole, s.minutes, s.rest);
 }
 
 // Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
@@ -92,7 +98,7 @@ bool three_fields(const std::string &text, int f[3]) {
   while (!t.empty() && t[0] == ' ') t.erase(0, 1);
   if (t.size() != 8) return false;
   for (int i = 0; i < 3; i++) {
-    const char a = t[i * 3], b = t[i * 3 + 1];
+    const char a = t[size_t(i) * 3], b = t[size_t(i) * 3 + 1];
     if (a < '0' || a > '9' || b < '0' || b > '9') return false;
     f[i] = (a - '0') * 10 + (b - '0');
   }
@@ -117,7 +123,7 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     result->actions.push_back(action);
   };
   const bool high = session->high_precision;
-  char text[96];
+  std::string text;
 
   if (command == "GR") {
     reply += lx200_format_ra(mount.ra, high) + "#";
@@ -136,32 +142,30 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
   } else if (command == "GL" || command == "GC") {
     const double local = local_seconds(*session, mount);
     const long long days = (long long)std::floor(local / 86400.0);
-    const long long in_day = (long long)std::floor(local - days * 86400.0);
+    const long long in_day = (long long)std::floor(local - double(days) * 86400.0);
     int y, m, d;
     civil_from_days(days, &y, &m, &d);
     if (command == "GL") {
-      std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld#", in_day / 3600, in_day / 60 % 60,
-                    in_day % 60);
+      text = printed("%02lld:%02lld:%02lld#", in_day / 3600, in_day / 60 % 60, in_day % 60);
     } else {
-      std::snprintf(text, sizeof text, "%02d/%02d/%02d#", m, d, ((y % 100) + 100) % 100);
+      text = printed("%02d/%02d/%02d#", m, d, ((y % 100) + 100) % 100);
     }
     reply += text;
   } else if (command == "GG") {
-    std::snprintf(text, sizeof text, "%+05.1f#", session->utc_offset);
+    text = printed("%+05.1f#", session->utc_offset);
     reply += text;
   } else if (command == "Gc") {
     reply += "24#";
   } else if (command == "GT") {
     reply += "60.1#";  // sidereal rate, in the hand controller's tenths of hertz
-  } else if (command == "GVP") {
-    reply += "velmorant#";
   } else if (command == "GVN") {
     reply += "1.0.1#";
   } else if (command == "GVD") {
     reply += "Dec 08 2026#";
   } else if (command == "GVT") {
     reply += "00:00:00#";
-  } else if (command == "GM" || command == "GN" || command == "GO" || command == "GP") {
+  } else if (command == "GVP" || command == "GM" || command == "GN" || command == "GO" ||
+             command == "GP") {
     reply += "velmorant#";
   } else if (command == "U") {
     session->high_precision = !session->high_precision;
@@ -246,7 +250,7 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     bool ok = three_fields(argument(2), f);
     const double local = local_seconds(*session, mount);
     const long long days = (long long)std::floor(local / 86400.0);
-    double in_day = local - days * 86400.0;
+    double in_day = local - double(days) * 86400.0;
     int y, m, d;
     civil_from_days(days, &y, &m, &d);
     if (ok && time) {
@@ -301,10 +305,7 @@ std::string lx200_format_ra(double ra, bool high) {
   double hours = std::isfinite(ra) ? std::fmod(ra / kPi * 12.0, 24.0) : 0.0;
   if (hours < 0) hours += 24;
   const Sexagesimal s = split(hours, high ? 3600 : 600, 24);
-  char text[32];
-  std::snprintf(text, sizeof text, high ? "%02lld:%02lld:%02lld" : "%02lld:%02lld.%lld", s.whole,
-                s.minutes, s.rest);
-  return text;
+  return printed(high ? "%02lld:%02lld:%02lld" : "%02lld:%02lld.%lld", s.whole, s.minutes, s.rest);
 }
 
 std::string lx200_format_dec(double dec, bool high) {
@@ -315,8 +316,5 @@ std::string lx200_format_azimuth(double az, bool high) {
   double degrees = std::isfinite(az) ? std::fmod(az / kDeg, 360.0) : 0.0;
   if (degrees < 0) degrees += 360;
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 360);
-  char text[32];
-  std::snprintf(text, sizeof text, high ? "%03lld*%02lld'%02lld" : "%03lld*%02lld", s.whole,
-                s.minutes, s.rest);
-  return text;
+  return printed(high ? "%03lld*%02lld'%02lld" : "%03lld*%02lld", s.whole, s.minutes, s.rest);
 }
