@@ -2,6 +2,12 @@
 // and the OpenGL view, and runs the main loop.
 #include <glib/gi18n.h>
 #include <gtk/gtk.h>
+#if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
+#include <gdk/gdkx.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include <string>
 
@@ -117,6 +123,27 @@ void parse_options(int *argc, char ***argv, Options *options) {
   }
 }
 
+#if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
+// The X server has gone, or the connection to it broke. GDK 3 ends the
+// program then with only a debugging message, which nobody sees: this says it
+// as GDK+ 2 always has, then ends the program as GDK does, with status 1 and
+// without the exit handlers, which would talk to the X server again.
+int on_x_connection_lost(Display *display) {
+  const int error = errno;
+  if (error == EPIPE) {
+    g_printerr(
+        "The application '%s' lost its connection to the display %s;\n"
+        "most likely the X server was shut down or you killed/destroyed\n"
+        "the application.\n",
+        g_get_prgname(), DisplayString(display));
+  } else {
+    g_printerr("%s: Fatal IO error %d (%s) on X server %s.\n", g_get_prgname(), error,
+               g_strerror(error), DisplayString(display));
+  }
+  _exit(1);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -133,6 +160,9 @@ int main(int argc, char *argv[]) {
   Options options;
   parse_options(&argc, &argv, &options);
   gtk_init(&argc, &argv);
+#if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
+  if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(on_x_connection_lost);
+#endif
 
   // Registered for completeness of the pixmap support; nothing is loaded from it.
   add_pixmap_directory("C:/velmorant/pixmaps");

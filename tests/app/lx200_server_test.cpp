@@ -3,11 +3,7 @@
 // still answers and the scales describe one position.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <random>
@@ -16,46 +12,17 @@
 #include "controls/lx200_server.h"
 #include "lx200/lx200.h"
 #include "support/app_window.h"
+#include "support/loopback.h"
 #include "support/scales.h"
 
 namespace {
-
-// A port free on the loopback interface now, and a socket that holds it when
-// hold is set.
-guint16 free_port(int *hold = nullptr) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr *>(&a), &n);
-  if (hold) {
-    listen(fd, 1);
-    *hold = fd;
-  } else {
-    close(fd);
-  }
-  return ntohs(a.sin_port);
-}
-
-int connect_to(guint16 port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-  fcntl(fd, F_SETFL, O_NONBLOCK);
-  return fd;
-}
 
 // Lets the main loop run for a while; what fd has received meanwhile ("" at
 // end of stream is told apart by *closed).
 std::string pump(int fd, int ms, bool *closed = nullptr) {
   std::string got;
   for (const gint64 until = g_get_monotonic_time() + ms * 1000; g_get_monotonic_time() < until;) {
-    while (gtk_events_pending()) gtk_main_iteration();
+    process_events();
     char buffer[4096];
     const ssize_t n = fd >= 0 ? recv(fd, buffer, sizeof buffer, 0) : -1;
     if (n > 0) got.append(buffer, size_t(n));

@@ -1,5 +1,6 @@
 // The real program, started as a process on the test's X server: both quit
-// paths end it with status 0, and unknown arguments do not stop it starting.
+// paths end it with status 0, unknown arguments do not stop it starting, and
+// a dying X server or a signal ends it at once.
 #include <gtest/gtest.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -16,6 +17,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/loopback.h"
 
 namespace {
 
@@ -43,6 +46,13 @@ class Program {
     args.insert(args.begin(), VELMORANT_PROGRAM);
     pid_ = fork();
     if (pid_ == 0) {
+      // As a shell starts a job in the foreground: the signals that end a
+      // program neither blocked nor ignored, whatever the test inherited.
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      signal(SIGINT, SIG_DFL);
+      signal(SIGTERM, SIG_DFL);
       if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
       if (!output.empty()) {
         const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -82,6 +92,23 @@ class Program {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return -1;
+  }
+
+  void send_signal(int number) const { kill(pid_, number); }
+
+  // Waits at most within for the program to end, with its wait status in
+  // *status and the time it took in *took; false if it is still running.
+  bool ends_within(std::chrono::milliseconds within, int *status, std::chrono::milliseconds *took) {
+    const auto start = std::chrono::steady_clock::now();
+    for (auto now = start; now < start + within; now = std::chrono::steady_clock::now()) {
+      if (waitpid(pid_, status, WNOHANG) == pid_) {
+        pid_ = -1;
+        *took = std::chrono::duration_cast<std::chrono::milliseconds>(now - start);
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
   }
 
  private:
@@ -208,6 +235,13 @@ class XServer {
   }
   const std::string &display() const { return display_; }
 
+  // Ends the server at once, as a crash would.
+  void kill_now() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
  private:
   pid_t pid_ = -1;
   std::string display_;
@@ -264,6 +298,74 @@ TEST(ProgramProcess, OnSmallScreensTheWindowOpensWithinTheScreen) {
     XCloseDisplay(display);
     EXPECT_LE(unsigned(attributes.width), c.width);
     EXPECT_LE(unsigned(attributes.height), c.height);
+  }
+}
+
+// A dying X server ends the program within 2 s, with a non-zero status and
+// GDK+ 2's word on the lost display (which the program gives itself on GTK 3,
+// where GDK keeps it for debugging); SIGTERM and SIGINT end it within 1 s as
+// they end any program, by the signal itself (a shell's status 143 and 130).
+// A planetarium program connected over LX200 at that moment holds up none of
+// it. Each row has an X server of its own, for the one that is killed.
+TEST(ProgramProcess, EndsPromptlyWhenItsXServerDiesOrASignalAsks) {
+  constexpr int kXServerKilled = 0;
+  const struct Row {
+    const char *fault;
+    int signal;   // the signal sent to the program, or kXServerKilled
+    bool client;  // with the LX200 server on and a client connected
+    std::chrono::milliseconds within;
+  } rows[] = {{"X server killed", kXServerKilled, false, std::chrono::seconds(2)},
+              {"SIGTERM", SIGTERM, false, std::chrono::seconds(1)},
+              {"SIGINT", SIGINT, false, std::chrono::seconds(1)},
+              {"X server killed, LX200 client on", kXServerKilled, true, std::chrono::seconds(2)},
+              {"SIGTERM, LX200 client on", SIGTERM, true, std::chrono::seconds(1)},
+              {"SIGINT, LX200 client on", SIGINT, true, std::chrono::seconds(1)}};
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.fault);
+    XServer server("800x600x24");
+    ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+    const uint16_t port = free_port();
+    char output[] = "/tmp/velmorant-fault-XXXXXX";
+    close(mkstemp(output));
+    std::vector<std::string> args;
+    if (row.client) args.push_back("--lx200=" + std::to_string(port));
+    Program program(args, server.display(), output);
+    ASSERT_FALSE(program.main_window(server.display()).empty()) << "the main window never appeared";
+    int client = -1;
+    if (row.client) {  // connected, and answered once
+      client = connect_to(port);
+      std::string reply;
+      send(client, ":GR#", 4, MSG_NOSIGNAL);
+      char buffer[64];
+      for (int tries = 0; tries < 200 && reply.find('#') == std::string::npos; tries++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+        if (n > 0) reply.append(buffer, size_t(n));
+      }
+      ASSERT_NE(reply.find('#'), std::string::npos) << "the LX200 server did not answer";
+    }
+
+    if (row.signal == kXServerKilled) {
+      server.kill_now();
+    } else {
+      program.send_signal(row.signal);
+    }
+    int status = 0;
+    std::chrono::milliseconds took{};
+    ASSERT_TRUE(program.ends_within(row.within, &status, &took)) << "still running";
+    std::printf("%s: ended after %lld ms\n", row.fault, static_cast<long long>(took.count()));
+    const std::string text = output_of(output);
+    if (row.signal == kXServerKilled) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "wait status " << status;
+      // The two sentences: the connection broke (EPIPE), or any other error
+      const bool said = text.find("Fatal IO error") != std::string::npos ||
+                        text.find("lost its connection") != std::string::npos;
+      EXPECT_TRUE(said && text.find(server.display()) != std::string::npos) << text;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal)
+          << "wait status " << status;
+    }
+    if (client >= 0) close(client);
   }
 }
 
