@@ -126,7 +126,7 @@ void parse_options(int *argc, char ***argv, Options *options) {
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
 // The X server has gone, or the connection to it broke. GDK 3 ends the
 // program then with only a debugging message, which nobody sees: this says it
-// as GDK+ 2 always has, then ends the program as GDK does, with status 1 and
+// as GTK+ 2's GDK always has, then ends the program as GDK does, with status 1 and
 // without the exit handlers, which would talk to the X server again.
 int on_x_connection_lost(Display *display) {
   const int error = errno;
