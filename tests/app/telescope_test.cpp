@@ -4,8 +4,6 @@
 // and say why; the site's longitude and the sky's readouts.
 #include <gtest/gtest.h>
 
-#include <X11/XKBlib.h>
-
 #include <cmath>
 #include <string>
 
@@ -200,28 +198,6 @@ TEST_F(TelescopeTest, TheSiteSetsTheSiderealTimeAndTheStatusBarShowsTheSkyOnlyWh
   gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_sky")), FALSE);
   EXPECT_EQ(status(), "");
   EXPECT_EQ(state_->sky_source, 0u) << "a refresh runs with nothing to show";
-}
-
-// Types text into widget as the keyboard does, Shift held where the key
-// map puts a character on a shifted key.
-void type_text(GtkWidget *widget, const char *text) {
-  gtk_widget_grab_focus(widget);
-  Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-  XSetInputFocus(display, GDK_WINDOW_XID(gtk_widget_get_window(gtk_widget_get_toplevel(widget))),
-                 RevertToParent, CurrentTime);
-  const KeyCode shift = XKeysymToKeycode(display, GDK_KEY_Shift_L);
-  for (const char *c = text; *c; ++c) {
-    const guint keyval = gdk_unicode_to_keyval(guchar(*c));
-    const KeyCode code = XKeysymToKeycode(display, keyval);
-    ASSERT_NE(code, 0) << *c;
-    const bool shifted = XkbKeycodeToKeysym(display, code, 0, 0) != keyval;
-    if (shifted) XTestFakeKeyEvent(display, shift, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    if (shifted) XTestFakeKeyEvent(display, shift, False, CurrentTime);
-    XSync(display, False);
-    settle();
-  }
 }
 
 using TelescopeByKeysTest = TelescopeTest;

@@ -32,9 +32,13 @@ inline bool is_environment_message(const gchar *domain, const gchar *message) {
          g_strcmp0(message, "gdk_seat_get_keyboard: assertion 'GDK_IS_SEAT (seat)' failed") == 0;
 }
 
-// Lets pending redraws, resizes and dialogs happen before a test looks.
-inline void process_events() {
-  while (gtk_events_pending()) gtk_main_iteration();
+// Lets pending redraws, resizes and dialogs happen before a test looks. Gives
+// up after most_ms milliseconds of work: while the mount moves and frames take
+// longer to draw than a step of the motion (a slow renderer, the sanitizers),
+// the next step is always due and the main loop never runs out of work.
+inline void process_events(int most_ms = 2000) {
+  const gint64 until = g_get_monotonic_time() + gint64(most_ms) * 1000;
+  while (gtk_events_pending() && g_get_monotonic_time() < until) gtk_main_iteration();
 }
 
 // Lets the X server and the toolkit finish mapping, resizing, exposing and

@@ -3,10 +3,12 @@
 // server delivers them like any other input, on either toolkit.
 #pragma once
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
+#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include "support/gtk_test_util.h"
@@ -53,4 +55,28 @@ inline void click(GtkWidget *widget, unsigned button, double fx, double fy) {
   XTestFakeButtonEvent(display, button, True, CurrentTime);
   XTestFakeButtonEvent(display, button, False, CurrentTime);
   XSync(display, False);
+}
+
+// Types text (printable ASCII) into widget as the keyboard does, Shift held
+// where the key map puts a character on a shifted key; then lets the toolkit
+// handle the keys.
+inline void type_text(GtkWidget *widget, const char *text) {
+  gtk_widget_grab_focus(widget);
+  Display *display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+  XSetInputFocus(display, GDK_WINDOW_XID(gtk_widget_get_window(gtk_widget_get_toplevel(widget))),
+                 RevertToParent, CurrentTime);
+  const KeyCode shift = XKeysymToKeycode(display, GDK_KEY_Shift_L);
+  for (const char *c = text; *c; ++c) {
+    const guint keyval = gdk_unicode_to_keyval(guchar(*c));
+    const KeyCode code = XKeysymToKeycode(display, keyval);
+    ASSERT_NE(code, 0) << *c;
+    const bool shifted = XkbKeycodeToKeysym(display, code, 0, 0) != keyval;
+    if (shifted) XTestFakeKeyEvent(display, shift, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    if (shifted) XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    XSync(display, False);
+    process_events();
+  }
+  settle();
 }
