@@ -10,14 +10,18 @@
 
 namespace {
 
-// Every block passes through here, so that the compiler keeps each allocation;
-// the next one overwrites it, and nothing refers to the block any more.
+// Each block passes through here, so that it is allocated, and is lost when
+// the next one comes; each function stands in its own leak's stack.
 void *volatile sink = nullptr;
-
-// Not inlined, so that each function's name stands in its leak's stack.
-__attribute__((noinline)) void leak_control_malloc() { sink = std::malloc(4001); }
-__attribute__((noinline)) void leak_control_new() { sink = new char[4002]; }
-__attribute__((noinline)) void leak_control_g_malloc() { sink = g_malloc(4003); }
+__attribute__((noinline)) void leak_control_malloc() {
+  sink = std::malloc(4001);
+}
+__attribute__((noinline)) void leak_control_new() {
+  sink = new char[4002];
+}
+__attribute__((noinline)) void leak_control_g_malloc() {
+  sink = g_malloc(4003);
+}
 __attribute__((noinline)) void leak_control_g_object() {
   sink = g_object_ref_sink(gtk_adjustment_new(0.0, 0.0, 1.0, 0.1, 0.5, 0.0));
 }
@@ -25,8 +29,7 @@ __attribute__((noinline)) void leak_control_in_signal(GtkAdjustment *, gpointer)
   sink = g_malloc(4004);
 }
 
-// The main loop's one callback: the leaks, one of them from a "value-changed"
-// handler; then the loop ends.
+// The main loop's one callback: the leaks, the last from a signal's handler.
 gboolean leak_from_the_main_loop(gpointer loop) {
   leak_control_malloc();
   leak_control_new();
@@ -43,8 +46,8 @@ gboolean leak_from_the_main_loop(gpointer loop) {
 }
 
 // Overwrites the stack below its caller, where the leaking calls left copies
-// of the pointers they returned: found there, they would count as references
-// to the blocks when the leak checker looks, as the process ends.
+// of their pointers: the leak checker, looking as the process ends, would
+// count those as references.
 __attribute__((noinline)) void clear_stack() {
   volatile char area[1 << 16];
   for (volatile char &byte : area) byte = 0;
