@@ -7,6 +7,7 @@
 #include <gdk/gdkx.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -746,14 +747,25 @@ TEST_F(ViewMenuTest,
   EXPECT_EQ(snapshot_of(state_)[kHa], tracked[kHa]) << "a timeout still runs";
 
   // On the equator at latitude 45 a star sinks to 1 degree at hour angle 88.59.
+  // Tracking stops on its last step above that: within a step of it, and a
+  // loaded machine (the sanitizers) takes longer steps.
   set(state_->ha_scale, 86);
   set(state_->dec_scale, 0);
+  gint64 last = g_get_monotonic_time(), longest = 0;
+  const gint64 until = last + 3 * G_USEC_PER_SEC;
   choose("view_track");
-  track_for(3.0);
+  while (active("view_track") && g_get_monotonic_time() < until) {
+    gtk_main_iteration();
+    if (stepped > last) {
+      longest = std::max(longest, stepped - last);
+      last = stepped;
+    }
+  }
+  longest = std::max(longest, toggled - last);  // the step that found it set
   EXPECT_FALSE(active("view_track"));
   const Snapshot set_star = snapshot_of(state_);
   EXPECT_GE(set_star[kAlt], 1.0);
-  EXPECT_NEAR(set_star[kHa], 88.59, 0.2);
+  EXPECT_NEAR(set_star[kHa], 88.59, std::max(0.2, 4.178 * double(longest) / G_USEC_PER_SEC));
   EXPECT_EQ(set_star[kDec], 0.0);
   EXPECT_TRUE(one_position(set_star));
 
