@@ -3,18 +3,23 @@
 // window, some released outside it), right and middle clicks, the Help and
 // About dialogs opened and closed, the window resized, very small included;
 // the Telescope menu's dialogs opened and closed, random text typed into Go
-// To's entries, and now and then a Go To and a Stop; and between the events,
-// random LX200 commands from a planetarium program. Every 100 events the
-// eleven scales must still describe one position above the altitude limit,
-// and nothing may have logged a warning or a critical.
+// To's entries, and now and then a Go To and a Stop. Meanwhile a planetarium
+// program sends random LX200 commands from a thread of its own. Every 100
+// events the eleven scales must still describe one position above the
+// altitude limit, and nothing may have logged a warning or a critical.
 // VELMORANT_SOAK_EVENTS sets the number of events (2000 by default) and
-// VELMORANT_SOAK_SEED the seed, which is printed with the mix of events.
+// VELMORANT_SOAK_SEED the seed, which is printed with the mix of events. The
+// seed repeats the input and the client's commands, though not when each
+// command comes between the events.
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <poll.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <map>
 #include <random>
 #include <string>
@@ -85,16 +90,33 @@ std::string place_or_noise(std::mt19937 &random, bool ra) {
   return noise;
 }
 
-// What a planetarium program sends between two of the user's events: one to
-// three LX200 commands, now and then with a stray byte.
-std::string lx200_commands(std::mt19937 &random) {
+// A planetarium program of the soak's own, on a thread of its own until *stop:
+// a few random LX200 commands some thirty times a second, now and then with a
+// stray byte, each time waiting for the replies. Counts what it sends and
+// reads; false if the server dropped it.
+bool drive_over_lx200(uint16_t port, unsigned seed, const std::atomic<bool> *stop, unsigned *sent,
+                      size_t *received) {
+  std::mt19937 random(seed);
   const char *commands[] = {":GR#", ":GD#", ":GA#", ":GZ#",          ":GS#",       ":Gt#", ":Gg#",
                             ":U#",  ":MS#", ":CM#", ":Q#",           ":Mn#",       ":Me#", ":Qn#",
                             ":RG#", ":RS#", ":D#",  ":Sr 05:35:17#", ":Sd +22*00#"};
-  std::string bytes;
-  for (int i = int(random() % 3); i >= 0; i--) bytes += commands[random() % std::size(commands)];
-  if (random() % 8 == 0) bytes.insert(random() % bytes.size(), 1, char(random()));
-  return bytes;
+  const int fd = connect_to(port);
+  ssize_t n = -1;
+  while (!*stop && n != 0) {
+    std::string bytes;
+    for (int i = int(random() % 3); i >= 0; i--, ++*sent) {
+      bytes += commands[random() % std::size(commands)];
+    }
+    if (random() % 8 == 0) bytes.insert(random() % bytes.size(), 1, char(random()));
+    send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    pollfd readable = {fd, POLLIN, 0};
+    poll(&readable, 1, 100);
+    g_usleep(20000);
+    char buffer[1024];
+    while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) *received += size_t(n);
+  }
+  close(fd);
+  return n != 0;
 }
 
 TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
@@ -116,8 +138,17 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
   std::string message;
   const uint16_t port = free_port();
   ASSERT_TRUE(ctrl_lx200_start(state, "127.0.0.1", port, &message)) << message;
-  const int client = connect_to(port);  // a planetarium program beside the user
-  size_t sent = 0, received = 0;
+  std::atomic<bool> stop{false};
+  unsigned sent = 0;
+  size_t received = 0;
+  std::future<bool> served =
+      std::async(std::launch::async, drive_over_lx200, port, seed, &stop, &sent, &received);
+  // Stops the client however the test ends, a failed assertion included; the
+  // future then waits for it.
+  struct StopClient {
+    std::atomic<bool> &stop;
+    ~StopClient() { stop = true; }
+  } stop_client{stop};
 
   for (unsigned event = 1; event <= events; event++) {
     const GtkAllocation v = allocation_of(view);
@@ -209,13 +240,7 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
         }
         break;
     }
-    const std::string commands = lx200_commands(random);
-    sent += size_t(send(client, commands.data(), commands.size(), MSG_NOSIGNAL));
     pump();
-    char replies[1024];
-    ssize_t n;
-    while ((n = recv(client, replies, sizeof replies, 0)) > 0) received += size_t(n);
-    ASSERT_NE(n, 0) << "the LX200 server dropped its client by event " << event;
     if (event % 100 == 0) {
       settle();
       const Snapshot now = snapshot_of(state);
@@ -224,11 +249,12 @@ TEST(Soak, ThousandsOfRealEventsKeepOnePositionAndLogNothing) {
       ASSERT_EQ(logged, 0) << "warnings or criticals logged by event " << event;
     }
   }
+  stop = true;
+  EXPECT_TRUE(served.get()) << "the LX200 server dropped its client";
   std::printf("soak: the mix:");
   for (const auto &kind : mix) std::printf(" %u %s;", kind.second, kind.first.c_str());
-  std::printf("\nsoak: the LX200 client sent %zu bytes and read %zu\n", sent, received);
+  std::printf("\nsoak: the LX200 client sent %u commands and read %zu bytes\n", sent, received);
   EXPECT_GT(received, 0u) << "the LX200 server answered nothing";
-  close(client);
   close_app_window(state);
   g_log_set_default_handler(previous, nullptr);
 }
