@@ -10,14 +10,6 @@
 
 namespace {
 
-// printf into a string; "" should the formatting fail.
-template <typename... Args>
-std::string printed(const char *format, Args... args) {
-  char text[96];
-  const int n = std::snprintf(text, sizeof text, format, args...);
-  return n < 0 ? std::string() : std::string(text);
-}
-
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
 constexpr char kAck = 0x06;
@@ -40,8 +32,8 @@ Sexagesimal split(double value, long long per_unit, long long wrap) {
 std::string format_signed(double degrees, bool high, int width) {
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 0);
   const bool negative = degrees < 0 && (s.whole || s.minutes || s.rest);
-  return printed(high ? "%c%0*lld*%02lld'%02lld" : "%c%0*lld*%02lld", negative ? '-' : '+', width,
-                 s.whole, s.minutes, s.rest);
+  return sky_printed(high ? "%c%0*lld*%02lld'%02lld" : "%c%0*lld*%02lld", negative ? '-' : '+',
+                     width, s.whole, s.minutes, s.rest);
 }
 
 // Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
@@ -146,13 +138,13 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     int y, m, d;
     civil_from_days(days, &y, &m, &d);
     if (command == "GL") {
-      text = printed("%02lld:%02lld:%02lld#", in_day / 3600, in_day / 60 % 60, in_day % 60);
+      text = sky_printed("%02lld:%02lld:%02lld#", in_day / 3600, in_day / 60 % 60, in_day % 60);
     } else {
-      text = printed("%02d/%02d/%02d#", m, d, ((y % 100) + 100) % 100);
+      text = sky_printed("%02d/%02d/%02d#", m, d, ((y % 100) + 100) % 100);
     }
     reply += text;
   } else if (command == "GG") {
-    text = printed("%+05.1f#", session->utc_offset);
+    text = sky_printed("%+05.1f#", session->utc_offset);
     reply += text;
   } else if (command == "Gc") {
     reply += "24#";
@@ -305,7 +297,8 @@ std::string lx200_format_ra(double ra, bool high) {
   double hours = std::isfinite(ra) ? std::fmod(ra / kPi * 12.0, 24.0) : 0.0;
   if (hours < 0) hours += 24;
   const Sexagesimal s = split(hours, high ? 3600 : 600, 24);
-  return printed(high ? "%02lld:%02lld:%02lld" : "%02lld:%02lld.%lld", s.whole, s.minutes, s.rest);
+  return sky_printed(high ? "%02lld:%02lld:%02lld" : "%02lld:%02lld.%lld", s.whole, s.minutes,
+                     s.rest);
 }
 
 std::string lx200_format_dec(double dec, bool high) {
@@ -316,5 +309,5 @@ std::string lx200_format_azimuth(double az, bool high) {
   double degrees = std::isfinite(az) ? std::fmod(az / kDeg, 360.0) : 0.0;
   if (degrees < 0) degrees += 360;
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 360);
-  return printed(high ? "%03lld*%02lld'%02lld" : "%03lld*%02lld", s.whole, s.minutes, s.rest);
+  return sky_printed(high ? "%03lld*%02lld'%02lld" : "%03lld*%02lld", s.whole, s.minutes, s.rest);
 }

@@ -10,14 +10,6 @@
 
 namespace {
 
-// printf into a string; "" should the formatting fail.
-template <typename... Args>
-std::string printed(const char *format, Args... args) {
-  char text[96];
-  const int n = std::snprintf(text, sizeof text, format, args...);
-  return n < 0 ? std::string() : std::string(text);
-}
-
 constexpr double kTwoPi = 2.0 * ERFA_DPI;
 // Milliseconds of arc to radians.
 constexpr double kMasToRad = ERFA_DAS2R / 1000.0;
@@ -176,7 +168,7 @@ SkyTime sky_time_from_unix(double seconds) {
 std::string sky_format_utc(SkyTime t) {
   int year, month, day, hmsf[4];
   if (eraD2dtf("UTC", 3, t.utc1, t.utc2, &year, &month, &day, hmsf) < 0) return "";
-  return printed("%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hmsf[0], hmsf[1], hmsf[2]);
+  return sky_printed("%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hmsf[0], hmsf[1], hmsf[2]);
 }
 
 bool sky_gast(SkyTime t, double *gast) {
@@ -237,15 +229,15 @@ std::string sky_format_ra(double ra) {
   double hours = std::fmod(ra / kTwoPi * 24.0, 24.0);
   if (hours < 0) hours += 24.0;
   const long long tenths = std::llround(hours * 36000.0) % 864000;
-  return printed("%02lldh %02lldm %02lld.%llds", tenths / 36000, tenths / 600 % 60,
-                 tenths % 600 / 10, tenths % 10);
+  return sky_printed("%02lldh %02lldm %02lld.%llds", tenths / 36000, tenths / 600 % 60,
+                     tenths % 600 / 10, tenths % 10);
 }
 
 std::string sky_format_dec(double dec) {
   if (!std::isfinite(dec)) return "";
   const double degrees = std::fmin(std::fabs(dec * ERFA_DR2D), 90.0);
   const long long seconds = std::llround(degrees * 3600.0);
-  return printed("%c%02lld\xC2\xB0 %02lld\xE2\x80\xB2 %02lld\xE2\x80\xB3",
-                 dec < 0 && seconds > 0 ? '-' : '+', seconds / 3600, seconds / 60 % 60,
-                 seconds % 60);
+  return sky_printed("%c%02lld\xC2\xB0 %02lld\xE2\x80\xB2 %02lld\xE2\x80\xB3",
+                     dec < 0 && seconds > 0 ? '-' : '+', seconds / 3600, seconds / 60 % 60,
+                     seconds % 60);
 }

@@ -4,6 +4,7 @@
 // nothing here reads a clock. Angles are radians unless a name says otherwise.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // An instant in UTC as a two-part quasi Julian Date (utc1 + utc2), the form
@@ -95,3 +96,12 @@ std::string sky_format_ra(double ra);
 // A declination (radians in [-pi/2, pi/2]) as "+38° 47′ 01″", rounded to a
 // second of arc; always signed.
 std::string sky_format_dec(double dec);
+
+// printf into a string, cut at 95 bytes (every text of the sky and of the
+// LX200 protocol is far shorter); "" should the formatting fail.
+template <typename... Args>
+std::string sky_printed(const char *format, Args... args) {
+  char text[96];
+  const int n = std::snprintf(text, sizeof text, format, args...);
+  return n < 0 ? std::string() : std::string(text);
+}
