@@ -1,9 +1,9 @@
 // The LX200 protocol: command parsing and replies.
 #include "lx200/lx200.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "sky/sky.h"
@@ -28,11 +28,11 @@ Sexagesimal split(double value, long long per_unit, long long wrap) {
   return {units / per_unit, units / per_minute % 60, units % per_minute};
 }
 
-// "sDD*MM" (or "sDDD*MM" for width 3), or "sDD*MM'SS" when high.
+// "sDD*MM" (or "sDDD*MM" for width 3), or "sDD*MM:SS" when high.
 std::string format_signed(double degrees, bool high, int width) {
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 0);
   const bool negative = degrees < 0 && (s.whole || s.minutes || s.rest);
-  return sky_printed(high ? "%c%0*lld*%02lld'%02lld" : "%c%0*lld*%02lld", negative ? '-' : '+',
+  return sky_printed(high ? "%c%0*lld*%02lld:%02lld" : "%c%0*lld*%02lld", negative ? '-' : '+',
                      width, s.whole, s.minutes, s.rest);
 }
 
@@ -71,15 +71,38 @@ bool parse_angle(std::string text, bool ra, double *value) {
   return ra ? sky_parse_ra(text.c_str(), value) : sky_parse_dec(text.c_str(), value);
 }
 
-// A plain decimal number with an optional sign and nothing else.
+// A plain decimal number with an optional sign and nothing else, with a
+// decimal point whatever the locale says.
 bool parse_number(const std::string &text, double *value) {
   const char *s = text.c_str();
   while (*s == ' ') ++s;
-  if (!*s || std::strlen(s) > 12) return false;
-  char *end = nullptr;
-  const double v = std::strtod(s, &end);
-  if (end == s || *end || !std::isfinite(v)) return false;
+  if (*s == '+' && s[1] != '-') ++s;
+  const char *end = s + std::strlen(s);
+  if (s == end || end - s > 12) return false;
+  double v;
+  const auto [stop, error] = std::from_chars(s, end, v, std::chars_format::fixed);
+  if (error != std::errc() || stop != end || !std::isfinite(v)) return false;
   *value = v;
+  return true;
+}
+
+// The command as received with its degree signs made '*'; false where another
+// byte above 0x7F is left, which no command of the protocol holds.
+bool ascii_command(const std::string &line, std::string *command) {
+  command->clear();
+  for (std::size_t i = 0; i < line.size(); i++) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    if (c == 0xDF) {
+      *command += '*';
+    } else if (c == 0xC2 && i + 1 < line.size() &&
+               static_cast<unsigned char>(line[i + 1]) == 0xB0) {
+      *command += '*', ++i;
+    } else if (c >= 0x80) {
+      return false;
+    } else {
+      *command += char(c);
+    }
+  }
   return true;
 }
 
@@ -144,8 +167,10 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     }
     reply += text;
   } else if (command == "GG") {
-    text = sky_printed("%+05.1f#", session->utc_offset);
-    reply += text;
+    // Written from whole tenths, so that no locale puts a comma in.
+    const long long tenths = std::llround(std::fabs(session->utc_offset) * 10);
+    reply += sky_printed("%c%02lld.%lld#", session->utc_offset < 0 && tenths ? '-' : '+',
+                         tenths / 10, tenths % 10);
   } else if (command == "Gc") {
     reply += "24#";
   } else if (command == "GT") {
@@ -174,8 +199,12 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
   } else if (command == "MS") {
     const double alt =
         altitude_of(mount.lst - session->target_ra, session->target_dec, mount.latitude);
+    // A refusal is the bare "1": INDI's driver reads that one byte and
+    // flushes, which on TCP leaves any reason after it to be read as the
+    // answer to its next command; a client waiting for a '#' gives up after
+    // its timeout, as with hand controllers that send "1" alone.
     if (alt < mount.min_altitude - 1e-9) {
-      reply += "1Object below the horizon: the mount points no lower than 1 degree#";
+      reply += "1";
     } else {
       reply += "0";
       act(Lx200ActionKind::kGoTo, session->target_ra, session->target_dec);
@@ -202,11 +231,9 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     reply += mount.slewing ? "\x7F#" : "#";
   } else if (starts("St")) {
     double lat;
-    bool ok = parse_angle(argument(2), false, &lat);
-    // The tube keeps its hour angle and declination: a latitude that would
-    // put it under the limit is refused.
-    if (ok)
-      ok = altitude_of(mount.lst - mount.ra, mount.dec, lat / kDeg) >= mount.min_altitude - 1e-9;
+    // A new latitude keeps the axes, and with them the altitude and azimuth:
+    // the tube stays as far above the horizon at any latitude.
+    const bool ok = parse_angle(argument(2), false, &lat);
     if (ok) act(Lx200ActionKind::kSetLatitude, lat / kDeg);
     reply += ok ? "1" : "0";
   } else if (starts("Sg")) {
@@ -269,9 +296,9 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
 Lx200Result lx200_receive(Lx200Session *session, const Lx200Mount &mount, const char *bytes,
                           std::size_t n) {
   Lx200Result result;
+  result.consumed = n;
   for (std::size_t i = 0; i < n; i++) {
-    const char c = bytes[i];
-    if (c == 0 || (c & 0x80)) continue;
+    const auto c = static_cast<unsigned char>(bytes[i]);
     if (!session->in_command) {
       if (c == kAck) result.reply += "A";
       if (c == ':') session->in_command = true, session->line.clear();
@@ -279,15 +306,24 @@ Lx200Result lx200_receive(Lx200Session *session, const Lx200Mount &mount, const 
     }
     if (c == '#') {
       session->in_command = false;
-      run(session, mount, session->line, &result);
+      std::string command;
+      if (ascii_command(session->line, &command)) {
+        run(session, mount, command, &result);
+      } else {
+        result.reply += "0";
+      }
       session->line.clear();
+      if (!result.actions.empty()) {
+        result.consumed = i + 1;
+        break;
+      }
     } else if (session->line.size() >= kLx200LongestCommand) {
       result.drop = true;
       session->line.clear();
       session->in_command = false;
-      return result;
+      break;
     } else if (c >= ' ') {
-      session->line += c;
+      session->line += char(c);
     }
   }
   return result;
@@ -309,5 +345,5 @@ std::string lx200_format_azimuth(double az, bool high) {
   double degrees = std::isfinite(az) ? std::fmod(az / kDeg, 360.0) : 0.0;
   if (degrees < 0) degrees += 360;
   const Sexagesimal s = split(degrees, high ? 3600 : 60, 360);
-  return sky_printed(high ? "%03lld*%02lld'%02lld" : "%03lld*%02lld", s.whole, s.minutes, s.rest);
+  return sky_printed(high ? "%03lld*%02lld:%02lld" : "%03lld*%02lld", s.whole, s.minutes, s.rest);
 }

@@ -61,19 +61,28 @@ struct Lx200Result {
   std::string reply;                 // bytes to send back, in order
   std::vector<Lx200Action> actions;  // in the order the commands came
   bool drop = false;                 // the client overflowed a command: close it
+  std::size_t consumed = 0;          // bytes read of those given
 };
 
-// Reads n bytes from a client. Commands run as their '#' arrives, so a command
-// may come split over several calls; ACK (0x06) outside a command is answered
-// "A"; NUL and bytes above 0x7F are ignored, as is anything outside ':' ... '#'.
-// Unknown commands get no reply; malformed arguments get "0". Replies are
-// computed from mount, the state before this call's actions.
+// Reads bytes from a client, up to the end of the first command that asks for
+// an action, or all n: result.consumed says how many. The caller applies the
+// actions and calls again with the rest and the mount as it is then, so that
+// each command sees what the commands before it did. Commands run as their '#'
+// arrives, so a command may come split over several calls; ACK (0x06) outside
+// a command is answered "A"; NUL, control bytes and anything outside
+// ':' ... '#' are ignored. Inside a command the degree sign, as Autostar
+// handsets send it (0xDF) or in UTF-8 (C2 B0), reads as '*'; any other byte
+// above 0x7F makes the command malformed. Unknown commands get no reply;
+// malformed ones get "0". Numbers are read and written in the C locale's
+// form whatever the process's locale.
 Lx200Result lx200_receive(Lx200Session *session, const Lx200Mount &mount, const char *bytes,
                           std::size_t n);
 
 // Angles as the protocol writes them.
 //   right ascension: "HH:MM.T" (low precision) or "HH:MM:SS" (high)
-//   declination-like: "sDD*MM" or "sDD*MM'SS"; azimuth "DDD*MM" or "DDD*MM'SS"
+//   declination-like: "sDD*MM" or "sDD*MM:SS"; azimuth "DDD*MM" or "DDD*MM:SS"
+// The seconds follow a colon, which every client reads (some read no other
+// mark there); the degree mark is the ASCII '*'.
 std::string lx200_format_ra(double ra, bool high);
 std::string lx200_format_dec(double dec, bool high);
 std::string lx200_format_azimuth(double az, bool high);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +32,16 @@ Lx200Mount mount() {
   return m;
 }
 
+// Sends bytes as one read, handing back the rest after each command that asks
+// for an action, as the server does.
 Lx200Result send(Lx200Session *session, const std::string &bytes, const Lx200Mount &m = mount()) {
-  return lx200_receive(session, m, bytes.data(), bytes.size());
+  Lx200Result all;
+  for (size_t done = 0; done < bytes.size() && !all.drop; done += all.consumed) {
+    const Lx200Result r = lx200_receive(session, m, bytes.data() + done, bytes.size() - done);
+    all.reply += r.reply, all.drop = r.drop, all.consumed = r.consumed;
+    all.actions.insert(all.actions.end(), r.actions.begin(), r.actions.end());
+  }
+  return all;
 }
 
 TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
@@ -40,9 +49,9 @@ TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
   const struct { const char *command, *low, *high; } cases[] = {
       {"\x06", "A", "A"},
       {":GR#", "18:36.9#", "18:36:56#"},
-      {":GD#", "+38*47#", "+38*47'01#"},
-      {":GA#", "+12*30#", "+12*30'00#"},
-      {":GZ#", "307*15#", "307*15'00#"},
+      {":GD#", "+38*47#", "+38*47:01#"},
+      {":GA#", "+12*30#", "+12*30:00#"},
+      {":GZ#", "307*15#", "307*15:00#"},
       {":GS#", "02:30:00#", "02:30:00#"},
       {":Gt#", "+52*30#", "+52*30#"},
       {":Gg#", "-013*24#", "-013*24#"},  // west positive: 13.4 east reads negative
@@ -66,13 +75,20 @@ TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
       {":Sd -90*00'01#", "0", "0"},
       {":Sd +38*47#", "1", "1"},
       {":Sd 1e3#", "0", "0"},
+      {":Sd+38\xDF" "48:38#", "1", "1"},      // the Autostar degree sign
+      {":Sd+00\xC2\xB0" "30#", "1", "1"},    // and UTF-8's
+      {":Sd+00\xE9" "30#", "0", "0"},         // never joins the fields
+      {":Sd+00\xC2" "30#", "0", "0"},
       {":St +52*30#", "1", "1"},
-      {":St -60*00#", "0", "0"},  // Vega would sink under the southern horizon
+      {":St -33*52#", "1", "1"},  // the axes, so the altitude, stay: any latitude
+      {":St +90*00:01#", "0", "0"},
       {":Sg 013*24#", "1", "1"},
       {":Sg 350*00#", "1", "1"},
       {":Sg 13x24#", "0", "0"},
       {":SG -01.0#", "1", "1"},
       {":SG 25#", "0", "0"},
+      {":SG -01,0#", "0", "0"},
+      {":SG 1e1#", "0", "0"},
       {":SL 22:15:30#", "1", "1"},
       {":SL 24:00:00#", "0", "0"},
       {":SC 02/29/28#", "1Updating Planetary Data#                                #",
@@ -97,7 +113,9 @@ TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
 TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
   Lx200Session s;
   EXPECT_EQ(send(&s, ":Sr 06:45:09#:Sd -16*42:58#:MS#").reply, "110");
-  Lx200Result r = send(&s, ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#");
+  const std::string bytes = ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#";
+  EXPECT_EQ(lx200_receive(&s, mount(), bytes.data(), bytes.size()).consumed, 4u);  // to the sync
+  Lx200Result r = send(&s, bytes);
   using K = Lx200ActionKind;
   // 350 west is 10 east; 01:30 local on the client's day, two hours ahead of
   // UTC (UTC is local time less 2 hours), is 23:30 UTC the day before.
@@ -116,10 +134,10 @@ TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
     EXPECT_EQ(r.actions[i].direction, want[i].direction) << i;
     EXPECT_EQ(r.actions[i].rate, want[i].rate) << i;
   }
-  // A target below the horizon is refused with a reason, and asks for nothing.
+  // A target below the horizon is refused by the one byte that INDI's driver
+  // reads, and asks for nothing.
   r = send(&s, ":Sr 12:00:00#:Sd -80*00#:MS#");
-  EXPECT_EQ(r.reply.substr(0, 3), "111");
-  EXPECT_EQ(r.reply.back(), '#');
+  EXPECT_EQ(r.reply, "111");
   EXPECT_TRUE(r.actions.empty());
   Lx200Mount slewing = mount();
   slewing.slewing = true;
@@ -131,7 +149,8 @@ TEST(Lx200Input, SplitCommandsJoinAndBadBytesCostNothing) {
   std::string reply;
   for (const char *part : {":G", "R", "#:", "GD", "#"}) reply += send(&s, part).reply;
   EXPECT_EQ(reply, "18:36.9#+38*47#");
-  EXPECT_EQ(send(&s, std::string(":G\0\xC3\xA9R#", 7)).reply, "18:36.9#");  // NUL, é ignored
+  EXPECT_EQ(send(&s, std::string(":G\0R#", 5)).reply, "18:36.9#");  // NUL ignored
+  EXPECT_EQ(send(&s, ":G\xC3\xA9R#").reply, "0");                   // é: not a command
   EXPECT_EQ(send(&s, "garbage#:GR#").reply, "18:36.9#");
   EXPECT_EQ(send(&s, ":GD:GR#").reply, "");  // one command, and not one it knows
   EXPECT_FALSE(send(&s, ":" + std::string(kLx200LongestCommand, 'x') + "#").drop);
@@ -140,15 +159,36 @@ TEST(Lx200Input, SplitCommandsJoinAndBadBytesCostNothing) {
   EXPECT_EQ(overflow.reply, "");
 }
 
+// Under de_DE.UTF-8, whose decimal mark is a comma (CTest makes it).
+TEST(Lx200Input, NumbersReadAndWrittenWithAPointWhateverTheLocale) {
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "the German locale is missing";
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  Lx200Session s;
+  EXPECT_EQ(send(&s, ":SG-05.0#:GG#:SG-05,5#:GG#:SG+3.5#:GG#").reply, "1-05.0#0-05.0#1+03.5#");
+  std::setlocale(LC_ALL, "C");
+}
+
 TEST(Lx200Input, SurvivesRandomAndMutatedBytes) {
   // A new seed each run, or VELMORANT_LX200_SEED's to repeat one.
   const char *asked = std::getenv("VELMORANT_LX200_SEED");
   const unsigned seed = asked ? unsigned(std::strtoul(asked, nullptr, 10)) : std::random_device{}();
   std::mt19937 random(seed);
-  const std::string commands[] = {
-      ":GR#",        ":Sr 18:36:56#", ":Sd +38*47:01#", ":MS#",       ":CM#", ":Sg 013*24#",
-      ":St +52*30#", ":SC 12/08/26#", ":SL 21:00:00#",  ":SG -01.0#", ":U#",  ":Mn#",
-      ":Q#",         "\x06"};
+  const std::string commands[] = {":GR#",
+                                  ":Sr 18:36:56#",
+                                  ":Sd +38*47:01#",
+                                  ":MS#",
+                                  ":CM#",
+                                  ":Sg 013*24#",
+                                  ":St +52*30#",
+                                  ":SC 12/08/26#",
+                                  ":SL 21:00:00#",
+                                  ":SG -01.0#",
+                                  ":U#",
+                                  ":Mn#",
+                                  ":Q#",
+                                  "\x06",
+                                  ":Sd+38\xDF"
+                                  "48:38#"};
   const auto start = std::chrono::steady_clock::now();
   long inputs = 0;
   Lx200Session session;
