@@ -4,6 +4,7 @@
 
 #include <gio/gio.h>
 #include <glib/gi18n.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cmath>
@@ -31,7 +32,10 @@ struct Lx200Client {
   GCancellable *cancellable;
   Lx200Session session;
   char buffer[512];
-  std::string unsent;      // reply bytes not yet written
+  // Reply bytes handed to GIO stay in `sending`, untouched, until their write
+  // completes; replies made meanwhile queue in `unsent`.
+  std::string sending;     // bytes of the write under way, from its first unwritten one
+  std::string unsent;      // reply bytes queued behind them
   bool writing = false;    // a write is under way
   bool closing = false;    // dropped: the callbacks under way only release it
   int pending = 0;         // asynchronous operations under way
@@ -125,10 +129,13 @@ Lx200Mount mount_of(const AppState *state) {
 void apply(AppState *state, const Lx200Action &action) {
   switch (action.kind) {
     case Lx200ActionKind::kGoTo:
+      set_moving(state, 0);  // one motion at a time writes the scales
       ctrl_goto_start(state, action.a, action.b);
       break;
     case Lx200ActionKind::kSync: {
-      ctrl_telescope_stop(state);
+      // A sync corrects where the mount thinks it points: it ends a slew but
+      // keeps tracking, as a solve-and-sync loop expects.
+      if (state->slew_source != 0) ctrl_telescope_stop(state);
       double last;
       if (!sky_local_sidereal_time(ctrl_clock_now(state), state->longitude * kDeg, &last)) break;
       const double ha = sky_hour_angle(last, action.a) / kDeg, dec = action.b / kDeg;
@@ -190,17 +197,20 @@ void on_written(GObject *stream, GAsyncResult *result, gpointer user_data) {
   const gssize n = g_output_stream_write_finish(G_OUTPUT_STREAM(stream), result, nullptr);
   if (client->closing) return release(client);
   if (n <= 0) return drop(client);  // the client went away mid-reply
-  client->unsent.erase(0, gsize(n));
-  client->write_since = client->unsent.empty() ? 0 : g_get_monotonic_time();
+  client->sending.erase(0, gsize(n));
+  const bool all_sent = client->sending.empty() && client->unsent.empty();
+  client->write_since = all_sent ? 0 : g_get_monotonic_time();
   start_write(client);
 }
 
 void start_write(Lx200Client *client) {
-  if (client->writing || client->unsent.empty()) return;
+  if (client->writing) return;
+  if (client->sending.empty()) client->sending.swap(client->unsent);
+  if (client->sending.empty()) return;
   client->writing = true;
   client->pending++;
   g_output_stream_write_async(g_io_stream_get_output_stream(G_IO_STREAM(client->connection)),
-                              client->unsent.data(), client->unsent.size(), G_PRIORITY_DEFAULT,
+                              client->sending.data(), client->sending.size(), G_PRIORITY_DEFAULT,
                               client->cancellable, on_written, client);
 }
 
@@ -212,16 +222,26 @@ void on_read(GObject *stream, GAsyncResult *result, gpointer user_data) {
   if (n <= 0) return drop(client);  // closed, or a read error
   client->last_heard = g_get_monotonic_time();
   AppState *state = client->server->state;
-  const Lx200Result r = lx200_receive(&client->session, mount_of(state), client->buffer, gsize(n));
-  for (const Lx200Action &action : r.actions) {
-    if (action.kind == Lx200ActionKind::kMove) client->moved = true;
-    apply(state, action);
+  // The mount is read again after each command that moved it, so that the
+  // next command in the same read sees what it did.
+  for (gsize done = 0; done < gsize(n);) {
+    const Lx200Result r =
+        lx200_receive(&client->session, mount_of(state), client->buffer + done, gsize(n) - done);
+    done += r.consumed;
+    for (const Lx200Action &action : r.actions) {
+      if (action.kind == Lx200ActionKind::kMove) client->moved = true;
+      apply(state, action);
+    }
+    if (!r.reply.empty()) {
+      if (client->sending.empty() && client->unsent.empty()) {
+        client->write_since = g_get_monotonic_time();
+      }
+      client->unsent += r.reply;
+    }
+    if (r.drop || client->sending.size() + client->unsent.size() > kLx200MostUnread) {
+      return drop(client);
+    }
   }
-  if (!r.reply.empty()) {
-    if (client->unsent.empty()) client->write_since = g_get_monotonic_time();
-    client->unsent += r.reply;
-  }
-  if (r.drop || client->unsent.size() > kLx200MostUnread) return drop(client);
   start_write(client);
   start_read(client);
 }
@@ -240,6 +260,10 @@ gboolean on_incoming(GSocketService * /*service*/, GSocketConnection *connection
     g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
     return TRUE;
   }
+  // A modest send buffer, so that a client that leaves its replies unread
+  // meets the cap on unread bytes rather than megabytes of kernel buffers.
+  g_socket_set_option(g_socket_connection_get_socket(connection), SOL_SOCKET, SO_SNDBUF,
+                      kLx200SendBuffer, nullptr);
   auto *client = new Lx200Client;
   client->server = server;
   client->connection = G_SOCKET_CONNECTION(g_object_ref(connection));

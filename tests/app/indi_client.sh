@@ -3,7 +3,8 @@
 # (indi_lx200generic under indiserver, in TCP mode) connects to velmorant
 # started with --lx200 on a free port, sets the site, sends a Go To to
 # coordinates of date near where the mount points, watches it slew there,
-# syncs, aborts a long slew, disconnects and connects again.
+# syncs, aborts a long slew, is refused a Go To below the horizon, disconnects
+# and connects again.
 #   indi_client.sh PROGRAM OUTDIR
 set -euo pipefail
 program=$1 out=$2
@@ -91,6 +92,22 @@ echo "stopped at $stopped, then $after; the target was $far_ra $target_dec"
 near $stopped $after || fail "after the abort the mount moved from $stopped to $after"
 near $after "$sync_ra" "$target_dec" 3 && fail "the slew never started"
 near $after "$far_ra" "$target_dec" 3 && fail "the abort did not stop the slew short of the target"
+
+# A Go To to a star that never rises at 52.5 N is refused, and the driver
+# stays in step: it reads the place where the mount stands, twice over.
+# The Alert may last one poll only: indi_eval watches for it from before.
+set_prop ON_COORD_SET.TRACK=On
+indi_eval -p "$iport" -t 15 -w "\"$device.EQUATORIAL_EOD_COORD._STATE\"==3" &
+alert=$!
+sleep 1
+set_prop "EQUATORIAL_EOD_COORD.RA;DEC=$far_ra;-60"
+wait $alert || fail "the driver never showed the refusal as an Alert"
+sleep 3
+for _ in 1 2; do
+  now=$(coords)
+  near $now $after 0.1 || fail "after a refused Go To the driver reads $now, not $after"
+  sleep 1.5
+done
 
 set_prop CONNECTION.DISCONNECT=On
 wait_for 10 bash -c "[[ \$(indi_getprop -p $iport -t 2 '$device.CONNECTION.CONNECT' | sed 's/.*=//') == Off ]]" ||

@@ -1,16 +1,23 @@
 // The LX200 server in the real window, under abuse: nine clients for eight
 // places, random bytes, overlong lines and half-closed sockets; afterwards it
-// still answers and the scales describe one position.
+// still answers and the scales describe one position. Then clients that fall
+// behind their replies, send several commands in one read or sync while the
+// mount tracks, and Stellarium's own driver.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 
 #include "controls/lx200_server.h"
 #include "lx200/lx200.h"
+#include "sky/sky.h"
 #include "support/app_window.h"
 #include "support/loopback.h"
 #include "support/scales.h"
@@ -109,6 +116,97 @@ TEST(Lx200Server, NineClientsRandomBytesOverlongLinesAndHalfClosedSocketsCostNot
   EXPECT_TRUE(ctrl_lx200_listening(state));
   close(held);
   close(fd);
+  close_app_window(state);
+}
+
+// Sends bytes, then runs the main loop until the reply ends in '#' (or is
+// `size` long), five seconds at most.
+std::string ask(int fd, const std::string &bytes, size_t size = 0) {
+  send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  std::string got;
+  for (int i = 0; i < 1000 && (size ? got.size() < size : got.empty() || got.back() != '#'); i++)
+    got += pump(fd, 5);
+  return got;
+}
+
+// A reply's angle in hours (ra) or degrees.
+double angle_of(std::string reply, bool ra) {
+  std::replace(reply.begin(), reply.end(), '*', ':');
+  double radians = NAN;
+  (ra ? sky_parse_ra : sky_parse_dec)(reply.substr(0, reply.find('#')).c_str(), &radians);
+  return radians * (ra ? 12 : 180) / G_PI;
+}
+
+TEST(Lx200Server, ClientsThatFallBehindSendCommandsInOneReadOrAreStellariumsOwnDriver) {
+  AppState *state = open_app_window();
+  const guint16 port = free_port();
+  std::string message;
+  ASSERT_TRUE(ctrl_lx200_start(state, "127.0.0.1", port, &message)) << message;
+  // Up to a megabyte of commands in ever longer bursts, each read only once
+  // sent, through a small window: a burst's replies queue behind a write that
+  // waits and goes on as the client reads (from bytes that must not have
+  // moved), until a queue passes the cap and the client is dropped.
+  const int slow = connect_to(port, 4096);
+  std::string burst;
+  bool refused = false;
+  while (!refused && burst.size() < (1u << 20)) {
+    for (int i = 0; i < 384; i++) burst += ":GR#";  // 3456 bytes more of replies each time
+    for (size_t done = 0; done < burst.size() && !refused; process_events()) {
+      const ssize_t n = send(slow, burst.data() + done, burst.size() - done, MSG_NOSIGNAL);
+      done += n > 0 ? size_t(n) : 0;
+      refused = n < 0 && errno != EAGAIN;
+    }
+    while (!refused && !pump(slow, 20).empty()) {
+    }
+  }
+  std::printf("lx200 server: a client reading in bursts was dropped at a burst of %zu\n",
+              burst.size());
+  EXPECT_TRUE(refused);
+  close(slow);
+
+  const int fd = connect_to(port);
+  // The date is set with the time of day set just before it in the same read.
+  const std::string clock = ask(fd, ":SG+00.0#:SL10:00:00#:SC01/15/27#:GL#:GC#", 2 + 58 + 9 + 9);
+  EXPECT_EQ(clock.substr(clock.size() - 18), "10:00:00#01/15/27#") << clock;
+  // Hour angle 0, declination -60 is 15 degrees under the horizon at 45 N, 60
+  // above it at 30 S: a Go To sees the latitude set before it in the same
+  // read, and ends the direction move.
+  const std::string lst = ask(fd, ":U#:GS#").substr(0, 8);
+  EXPECT_EQ(ask(fd, ":Mn#:St-30*00#:Sr" + lst + "#:Sd-60*00#:MS#", 4), "1110");
+  EXPECT_EQ(state->move_source, 0u);
+  EXPECT_EQ(ask(fd, ":Q#:D#"), "#");
+  // A sync keeps tracking: a minute of sky later the mount is where it was put.
+  state->track_rate = 1;
+  ctrl_track_start(state);
+  const double ra = angle_of(ask(fd, ":GR#"), true) + 0.05;
+  EXPECT_EQ(ask(fd, ":Sr" + lx200_format_ra(ra * G_PI / 12, true) + "#" + ":Sd" +
+                        ask(fd, ":GD#").substr(0, 9) + "#:CM#"),
+            "11Coordinates     matched.        #");
+  ctrl_clock_set(state, ctrl_clock_utc(state) + 60);
+  if (state->track_source) ctrl_track_step(state, 60);
+  EXPECT_NEAR(angle_of(ask(fd, ":GR#"), true), ra, 1.5 / 3600);
+  close(fd);
+
+  // Stellarium's own driver, byte for byte: polls, the switch to the long
+  // format and a Go To to Vega, from 3 degrees off at a time Vega is up.
+  ctrl_clock_set(state, 1796751000.0);  // 2026-12-08 17:30 UTC
+  double last;
+  ASSERT_TRUE(sky_local_sidereal_time(ctrl_clock_now(state), 0, &last));
+  const double vega_ra = 18 + 37 / 60.0 + 49 / 3600.0, vega_dec = 38 + 48 / 60.0 + 38 / 3600.0;
+  gtk_range_set_value(GTK_RANGE(state->lat_scale), 45);
+  ctrl_eq_move_to(state, sky_hour_angle(last, vega_ra * G_PI / 12) * 180 / G_PI + 3, 35);
+  const int stellarium = connect_to(port);
+  EXPECT_EQ(ask(stellarium, "#:GR#").size(), 8u);  // HH:MM.T#
+  // sDD*MM:SS#, with the colon before the seconds that it needs.
+  EXPECT_EQ(ask(stellarium, "#:U##:GR##:GD#").substr(9, 10).find(':'), 6u);
+  std::string go = ask(stellarium, "#:Q#:Sr18:37:49#", 1);
+  go += ask(stellarium, std::string(":Sd+38\xDF") + "48:38#", 1);  // the Autostar degree sign
+  EXPECT_EQ(go + ask(stellarium, ":MS#", 1), "110");
+  for (int i = 0; i < 3000 && ask(stellarium, "#:D#") != "#"; i++) {
+  }
+  EXPECT_NEAR(angle_of(ask(stellarium, "#:GR#"), true), vega_ra, 1.5 / 3600);
+  EXPECT_NEAR(angle_of(ask(stellarium, "#:GD#"), false), vega_dec, 1.5 / 3600);
+  close(stellarium);
   close_app_window(state);
 }
 

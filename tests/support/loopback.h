@@ -30,9 +30,13 @@ inline uint16_t free_port(int *hold = nullptr) {
   return ntohs(a.sin_port);
 }
 
-// A non-blocking client socket connected to port on the loopback interface.
-inline int connect_to(uint16_t port) {
+// A non-blocking client socket connected to port on the loopback interface;
+// with a receive buffer of receive_buffer bytes where that is not 0.
+inline int connect_to(uint16_t port, int receive_buffer = 0) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (receive_buffer) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+  }
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(port);
