@@ -175,16 +175,14 @@ TEST(Lx200Server, ClientsThatFallBehindSendCommandsInOneReadOrAreStellariumsOwnD
   EXPECT_EQ(ask(fd, ":Mn#:St-30*00#:Sr" + lst + "#:Sd-60*00#:MS#", 4), "1110");
   EXPECT_EQ(state->move_source, 0u);
   EXPECT_EQ(ask(fd, ":Q#:D#"), "#");
-  // A sync keeps tracking: a minute of sky later the mount is where it was put.
+  // A sync (to that star) keeps tracking: a minute of sky later the mount is
+  // still where it was put.
   state->track_rate = 1;
   ctrl_track_start(state);
-  const double ra = angle_of(ask(fd, ":GR#"), true) + 0.05;
-  EXPECT_EQ(ask(fd, ":Sr" + lx200_format_ra(ra * G_PI / 12, true) + "#" + ":Sd" +
-                        ask(fd, ":GD#").substr(0, 9) + "#:CM#"),
-            "11Coordinates     matched.        #");
+  EXPECT_EQ(ask(fd, ":CM#"), "Coordinates     matched.        #");
   ctrl_clock_set(state, ctrl_clock_utc(state) + 60);
   if (state->track_source) ctrl_track_step(state, 60);
-  EXPECT_NEAR(angle_of(ask(fd, ":GR#"), true), ra, 1.5 / 3600);
+  EXPECT_NEAR(angle_of(ask(fd, ":GR#"), true), angle_of(lst, true), 1.5 / 3600);
   close(fd);
 
   // Stellarium's own driver, byte for byte, sends a Go To to Vega from 3
