@@ -126,6 +126,18 @@ Lx200Mount mount_of(const AppState *state) {
   return m;
 }
 
+// Ends a Go To under way where the mount is. Tracking is off while it runs.
+void end_slew(AppState *state) {
+  if (state->slew_source != 0) ctrl_telescope_stop(state);
+}
+
+// True for actions after which the mount stands elsewhere or its sky
+// coordinates read otherwise.
+bool replaces(Lx200ActionKind kind) {
+  return kind == Lx200ActionKind::kSync || kind == Lx200ActionKind::kSetLatitude ||
+         kind == Lx200ActionKind::kSetLongitude || kind == Lx200ActionKind::kSetClock;
+}
+
 void apply(AppState *state, const Lx200Action &action) {
   switch (action.kind) {
     case Lx200ActionKind::kGoTo:
@@ -133,9 +145,10 @@ void apply(AppState *state, const Lx200Action &action) {
       ctrl_goto_start(state, action.a, action.b);
       break;
     case Lx200ActionKind::kSync: {
-      // A sync corrects where the mount thinks it points: it ends a slew but
-      // keeps tracking, as a solve-and-sync loop expects.
-      if (state->slew_source != 0) ctrl_telescope_stop(state);
+      // A sync corrects where the mount thinks it points: it ends a slew (and
+      // the slew had ended tracking) but otherwise keeps tracking, as a
+      // solve-and-sync loop expects.
+      end_slew(state);
       double last;
       if (!sky_local_sidereal_time(ctrl_clock_now(state), state->longitude * kDeg, &last)) break;
       const double ha = sky_hour_angle(last, action.a) / kDeg, dec = action.b / kDeg;
@@ -147,6 +160,7 @@ void apply(AppState *state, const Lx200Action &action) {
       ctrl_telescope_stop(state);
       break;
     case Lx200ActionKind::kMove:
+      end_slew(state);  // a direction key ends a Go To, as on a hand controller
       state->move_rate = action.rate;
       set_moving(state, state->move_directions | direction_bit(action.direction));
       break;
@@ -222,16 +236,22 @@ void on_read(GObject *stream, GAsyncResult *result, gpointer user_data) {
   if (n <= 0) return drop(client);  // closed, or a read error
   client->last_heard = g_get_monotonic_time();
   AppState *state = client->server->state;
-  // The mount is read again after each command that moved it, so that the
-  // next command in the same read sees what it did.
+  // The mount is read again after each command that placed it or changed
+  // the site or the clock (only whether it slews after the others), so that
+  // the next command in the same read sees what it did.
+  Lx200Mount mount = mount_of(state);
   for (gsize done = 0; done < gsize(n);) {
     const Lx200Result r =
-        lx200_receive(&client->session, mount_of(state), client->buffer + done, gsize(n) - done);
+        lx200_receive(&client->session, mount, client->buffer + done, gsize(n) - done);
     done += r.consumed;
+    bool replaced = false;
     for (const Lx200Action &action : r.actions) {
       if (action.kind == Lx200ActionKind::kMove) client->moved = true;
       apply(state, action);
+      replaced = replaced || replaces(action.kind);
     }
+    if (replaced) mount = mount_of(state);
+    mount.slewing = state->slew_source != 0;
     if (!r.reply.empty()) {
       if (client->sending.empty() && client->unsent.empty()) {
         client->write_since = g_get_monotonic_time();
@@ -260,8 +280,9 @@ gboolean on_incoming(GSocketService * /*service*/, GSocketConnection *connection
     g_io_stream_close(G_IO_STREAM(connection), nullptr, nullptr);
     return TRUE;
   }
-  // A modest send buffer, so that a client that leaves its replies unread
-  // meets the cap on unread bytes rather than megabytes of kernel buffers.
+  // A modest send buffer (the kernel doubles it), so that a client that leaves
+  // its replies unread meets the cap on unread bytes after tens of kilobytes
+  // in the kernel's buffers rather than megabytes.
   g_socket_set_option(g_socket_connection_get_socket(connection), SOL_SOCKET, SO_SNDBUF,
                       kLx200SendBuffer, nullptr);
   auto *client = new Lx200Client;

@@ -19,8 +19,8 @@ constexpr int kLx200MostClients = 8;
 constexpr int kLx200IdleSeconds = 60;
 // A client with more than this many reply bytes unread is dropped.
 constexpr gsize kLx200MostUnread = 4096;
-// The kernel's send buffer of each client's socket, bytes: an LX200 client
-// reads some ten bytes a command.
+// The send buffer asked of the kernel for each client's socket, bytes: an
+// LX200 client reads some ten bytes a command.
 constexpr gint kLx200SendBuffer = 16384;
 
 // Starts listening on address (a numeric IPv4 or IPv6 address) and port.

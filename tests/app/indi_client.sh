@@ -95,14 +95,17 @@ near $after "$far_ra" "$target_dec" 3 && fail "the abort did not stop the slew s
 
 # A Go To to a star that never rises at 52.5 N is refused, and the driver
 # stays in step: it reads the place where the mount stands, twice over.
-# The Alert may last one poll only: indi_eval watches for it from before.
+# The Alert lasts until the driver's next poll: with polls 5 s apart for
+# this, indi_eval watching from before sees it.
+set_prop POLLING_PERIOD.PERIOD_MS=5000
 set_prop ON_COORD_SET.TRACK=On
-indi_eval -p "$iport" -t 15 -w "\"$device.EQUATORIAL_EOD_COORD._STATE\"==3" &
+indi_eval -p "$iport" -t 20 -w "\"$device.EQUATORIAL_EOD_COORD._STATE\"==3" &
 alert=$!
-sleep 1
+sleep 2
 set_prop "EQUATORIAL_EOD_COORD.RA;DEC=$far_ra;-60"
 wait $alert || fail "the driver never showed the refusal as an Alert"
-sleep 3
+set_prop POLLING_PERIOD.PERIOD_MS=1000
+sleep 7
 for _ in 1 2; do
   now=$(coords)
   near $now $after 0.1 || fail "after a refused Go To the driver reads $now, not $after"

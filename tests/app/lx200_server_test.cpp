@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <regex>
 #include <string>
 
 #include "controls/lx200_server.h"
@@ -142,26 +143,30 @@ TEST(Lx200Server, ClientsThatFallBehindSendCommandsInOneReadOrAreStellariumsOwnD
   const guint16 port = free_port();
   std::string message;
   ASSERT_TRUE(ctrl_lx200_start(state, "127.0.0.1", port, &message)) << message;
-  // Up to a megabyte of commands in ever longer bursts, each read only once
-  // sent, through a small window: a burst's replies queue behind a write that
-  // waits and goes on as the client reads (from bytes that must not have
-  // moved), until a queue passes the cap and the client is dropped.
+  // Commands in ever longer bursts, each read only once sent, through a small
+  // window: a burst's replies queue behind a write that waits and goes on as
+  // the client reads, until a queue passes the cap and the client is dropped.
+  // What it reads is whole replies: none written from bytes that moved.
   const int slow = connect_to(port, 4096);
-  std::string burst;
+  std::string burst, replies;
   bool refused = false;
-  while (!refused && burst.size() < (1u << 20)) {
-    for (int i = 0; i < 384; i++) burst += ":GR#";  // 3456 bytes more of replies each time
+  for (const gint64 until = g_get_monotonic_time() + 20 * G_USEC_PER_SEC;
+       !refused && g_get_monotonic_time() < until;) {
+    for (int i = 0; i < 384; i++) burst += ":GR#";  // 3072 bytes more of replies each time
     for (size_t done = 0; done < burst.size() && !refused; process_events()) {
       const ssize_t n = send(slow, burst.data() + done, burst.size() - done, MSG_NOSIGNAL);
       done += n > 0 ? size_t(n) : 0;
       refused = n < 0 && errno != EAGAIN;
     }
-    while (!refused && !pump(slow, 20).empty()) {
-    }
+    for (std::string more = "."; !refused && !more.empty(); replies += more) more = pump(slow, 20);
   }
   std::printf("lx200 server: a client reading in bursts was dropped at a burst of %zu\n",
               burst.size());
-  EXPECT_TRUE(refused);
+  EXPECT_TRUE(refused) << "kept for 20 s, at a burst of " << burst.size();
+  const std::regex whole("\\d\\d:\\d\\d\\.\\d#");
+  for (size_t i = 0; i + 8 <= replies.size(); i += 8) {
+    ASSERT_TRUE(std::regex_match(replies.substr(i, 8), whole)) << "at byte " << i;
+  }
   close(slow);
 
   const int fd = connect_to(port);

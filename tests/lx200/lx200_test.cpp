@@ -143,6 +143,8 @@ TEST(Lx200Input, SplitCommandsJoinAndBadBytesCostNothing) {
   std::string reply;
   for (const char *part : {":G", "R", "#:", "GD", "#"}) reply += send(&s, part).reply;
   EXPECT_EQ(reply, "18:36.9#+38*47#");
+  EXPECT_EQ(send(&s, ":Sd+00\xC2").reply, "");  // a degree sign split between reads
+  EXPECT_EQ(send(&s, std::string("\xB0") + "30#").reply, "1");
   EXPECT_EQ(send(&s, std::string(":G\0R#", 5)).reply, "18:36.9#");  // NUL ignored
   EXPECT_EQ(send(&s, ":G\xC3\xA9R#").reply, "0");                   // é: not a command
   EXPECT_EQ(send(&s, "garbage#:GR#").reply, "18:36.9#");
