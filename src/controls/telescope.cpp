@@ -123,6 +123,9 @@ gboolean slew_tick(gpointer user_data) {
     } else {
       ctrl_track_start(state);
     }
+    // Tracking goes on from the instant the mount was put on the star, not
+    // from whenever the items above have done: the sky turned meanwhile.
+    if (state->track_source != 0) state->track_time = now;
   }
   return G_SOURCE_REMOVE;
 }
