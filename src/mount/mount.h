@@ -55,3 +55,145 @@ MountSlew mount_plan_slew(const MountAxes &from, const MountAxes &to, const Moun
 // per second, signed) at seconds since the slew began, taken within
 // [0, slew.duration]: at the start before it, at the end after it.
 void mount_slew_at(const MountSlew &slew, double seconds, MountAxes *angles, MountAxes *rates);
+
+// ---- The simulated mount ----
+//
+// Instants are the sky clock's, POSIX seconds (UTC); angles are degrees.
+// While it follows the sky (tracking, moving in directions, guiding) the
+// mount holds a commanded place, an hour angle and declination with the
+// field rotation it keeps, and its axes chase that place's pose within their
+// limits; a slew runs its planned path in axis space instead.
+
+// What the mount is doing.
+enum class MountActivity {
+  kIdle,      // holding its pose (it may still be catching up a commanded place)
+  kSlewing,   // on the path of a Go To: tracking at x1 follows arrival
+  kTracking,  // following the turning sky at track_rate times its rate
+  kParking,   // on the path to the park pose
+  kParked,    // at the park pose, refusing to move until unparked
+};
+
+// Direction bits of moves and guide pulses: north and south change the
+// declination, east raises the right ascension (lowers the hour angle).
+enum MountDirection : unsigned { kMountNorth = 1, kMountSouth = 2, kMountEast = 4, kMountWest = 8 };
+
+// The sky turns once (360 degrees of hour angle) in a sidereal day.
+constexpr double kMountSiderealDay = 86164.0905;  // seconds
+constexpr double kMountSiderealRate = 360.0 / kMountSiderealDay;  // degrees per second
+// Guiding moves the place at half the sky's rate: about 7.5" a second.
+constexpr double kMountGuideRate = kMountSiderealRate / 2;
+// A slew has arrived, and a place is kept, within this much: 1".
+constexpr double kMountArrival = 1.0 / 3600.0;
+// The pose the mount starts in and parks in unless told: a1 45, a2 0, a3 180.
+constexpr MountAxes kMountStartPose = {45.0, 0.0, 180.0};
+
+struct Mount {
+  double time = 0;                 // the instant this state describes
+  MountAxes axes = kMountStartPose;  // a1 in [0, 180], a2 in [-90, 90], a3 in [0, 360)
+  MountAxes rates = {0, 0, 0};     // each axis's rate, degrees per second
+  MountLimits limits = mount_default_limits();
+  double latitude = 45;            // degrees, north positive
+  double longitude = 0;            // degrees, east positive
+  double min_altitude = 1;         // the lowest altitude it points at, degrees
+  MountAxes park = kMountStartPose;  // the park pose
+  MountActivity activity = MountActivity::kIdle;
+  double track_rate = 1;           // times the sky's rate while tracking (time-lapse above 1)
+  // The commanded place while following the sky: hour angle in (-180, 180],
+  // declination, and the field rotation held.
+  double ha = 0, dec = 0, frot = 0;
+  bool following = false;          // the axes chase the commanded place
+  unsigned moving = 0;             // direction bits moving now
+  double move_speed = 0;           // their speed, degrees of the sky per second
+  std::array<double, 4> guide_left = {0, 0, 0, 0};  // seconds of pulse left: n, s, e, w
+  MountSlew slew{};                // the path of a slew or park
+  double slew_start = 0;           // the instant it began
+  bool slew_to_place = false;      // the slew ends tracking a place, not at rest
+  double target_ra = 0, target_dec = 0;  // a Go To's apparent place of date, degrees
+  int lag_axis = -1;               // the axis that held the mount back at the last step, or -1
+  double lag = 0;                  // how far the pointing is behind the place, degrees
+};
+
+// What a step brought about, for the window to show.
+enum class MountEvent {
+  kNone,
+  kArrived,  // a slew ended on its target; tracking at x1 began
+  kParked,   // the park pose was reached
+  kSet,      // the tracked place sank to the altitude limit: tracking ended there
+};
+
+// A mount at rest at axes, latitude and longitude (degrees), at instant time,
+// holding the field rotation of that pose; its park pose is the start-up pose.
+Mount mount_new(const MountAxes &axes, double latitude, double longitude, double time);
+
+// The hour angle, declination (degrees; hour angle in (-180, 180]) and field
+// rotation (degrees in [0, 360)) of the pose now.
+void mount_pointing(const Mount &m, double *ha, double *dec, double *frot);
+// The altitude of axes, degrees: asin(sin a1 cos a2).
+double mount_altitude(const MountAxes &axes);
+
+// True while a step would change anything: a slew, tracking, a move, a pulse,
+// or axes still catching up their commanded place.
+bool mount_busy(const Mount &m);
+
+// Seconds left of a slew or park at m.time; 0 where none runs.
+double mount_slew_left(const Mount &m);
+
+// Advances the mount to instant time (one at or before m.time does nothing).
+// Tracking at rate r runs the sky and the mount r times faster: r times the
+// sky's time passes and the limits hold in it. A step is taken in pieces of
+// at most a degree of hour angle and a tenth of a second, so that a long
+// stall cannot carry a tracked star below the horizon unnoticed; a step
+// longer than a sidereal day counts as one.
+MountEvent mount_step(Mount *m, double time);
+
+// Puts the mount at axes and latitude at once (a hand on the scales): motion
+// toward a place goes on from there: tracking tracks the new place, a slew is
+// planned again from it, and a parked mount is unparked. Rates become 0.
+void mount_place(Mount *m, const MountAxes &axes, double latitude, double time);
+
+// Slews to the apparent place ra, dec (degrees) with the field rotation held:
+// the path aims at its pose for the instant of arrival, then tracking at x1
+// makes up the rest. False (nothing changes) while parked, or where that pose
+// is below the altitude limit or the sky clock cannot place time.
+bool mount_slew_to_place(Mount *m, double ra, double dec, double time);
+
+// Slews to axes; a1 is clamped into [0, 180], a2 into [-90, 90]. False while
+// parked or where axes are below the altitude limit.
+bool mount_slew_to_axes(Mount *m, const MountAxes &axes, double time);
+
+// Is at the apparent place ra, dec (degrees) at once, the field rotation held:
+// a slew ends, tracking goes on. False where that is below the limit.
+bool mount_sync(Mount *m, double ra, double dec, double time);
+
+// Tracks the sky at rate times its own rate (1, 10, 100, 1000), or stops
+// tracking for 0. False while parked, slewing or parking (nothing changes).
+bool mount_track(Mount *m, double rate, double time);
+
+// Moves toward the directions (bits of MountDirection) at speed degrees of the
+// sky a second; 0 directions stops moving. A move ends a slew. False while
+// parked or parking.
+bool mount_move(Mount *m, unsigned directions, double speed, double time);
+
+// A guide pulse: moves the place toward one direction (a single bit) at
+// kMountGuideRate for milliseconds (at most 10 s). False while parked, parking
+// or slewing, or for a direction that is not one bit.
+bool mount_guide(Mount *m, unsigned direction, double milliseconds, double time);
+
+// Ends every slew, park, track, move and pulse where the axes are: they stop
+// at once.
+void mount_stop(Mount *m, double time);
+
+// Slews to the park pose and stays there. False where already parked.
+bool mount_park(Mount *m, double time);
+// Ends parking or being parked where the mount is.
+void mount_unpark(Mount *m, double time);
+// The pose now becomes the park pose.
+void mount_set_park(Mount *m);
+
+// The sky clock was set shift seconds ahead: the mount stands where it is, and
+// every instant it keeps moves with the clock.
+void mount_clock_moved(Mount *m, double shift);
+
+// New limits, which must be valid; a slew under way is planned again from the
+// pose now.
+void mount_set_limits(Mount *m, const MountLimits &limits, double time);

@@ -8,6 +8,7 @@
 
 #include "geometry/coord.h"
 #include "mount/mount.h"
+#include "sky/sky.h"
 
 namespace {
 
@@ -89,3 +90,111 @@ TEST(MountSlew, KeepsEveryAxisWithinItsLimitsAboveTheLowerEndAndEndsAllTogetherO
 }
 
 }  // namespace
+
+// ---- The mount ----
+
+// 2026-12-08 21:00:00 UTC, POSIX seconds, at Berlin.
+constexpr double kEvening = 1796763600.0;
+constexpr double kArcsec = 1.0 / 3600.0;
+
+// Vega's apparent place (degrees) at time.
+void vega(double time, double *ra, double *dec) {
+  ASSERT_TRUE(sky_apparent_place(*sky_find_star("Vega"), sky_time_from_unix(time), ra, dec));
+  *ra /= kCoordPi / 180, *dec /= kCoordPi / 180;
+}
+
+// The pointing's right ascension (degrees) and declination at m.time.
+void place_of(const Mount &m, double *ra, double *dec) {
+  double ha, frot, last;
+  mount_pointing(m, &ha, dec, &frot);
+  ASSERT_TRUE(sky_local_sidereal_time(sky_time_from_unix(m.time), m.longitude * kCoordPi / 180,
+                                      &last));
+  *ra = std::remainder(last * 180 / kCoordPi - ha, 360.0);
+}
+
+TEST(Mount, GoesToAStarOnEveryAxisAtOnceLandsWithinAnArcsecondAndTracksIt) {
+  Mount m = mount_new(kMountStartPose, 52.5, 13.4, kEvening);
+  m.limits = {{3, 5, 8}, {2, 4, 6}};
+  double ra, dec, frot0, ha;
+  mount_pointing(m, &ha, &dec, &frot0);
+  vega(kEvening, &ra, &dec);
+  ASSERT_TRUE(mount_slew_to_place(&m, ra, dec, kEvening));
+  const double duration = m.slew.duration;
+  EXPECT_GT(duration, 10);
+  EXPECT_NEAR(mount_slew_left(m), duration, 1e-6);  // instants near 1.8e9 s
+  // Stepped as the window does, 30 times a second: the path reaches its end
+  // at the planned instant and the star's place is kept from there.
+  MountEvent arrival = MountEvent::kNone;
+  double arrived_at = 0;
+  for (double t = kEvening; t < kEvening + duration + 60; t += 1.0 / 30) {
+    const MountEvent e = mount_step(&m, t);
+    if (e == MountEvent::kArrived) arrival = e, arrived_at = t;
+  }
+  EXPECT_EQ(arrival, MountEvent::kArrived);
+  EXPECT_NEAR(arrived_at, kEvening + duration, 1.0 / 30 + 1e-6);
+  EXPECT_EQ(m.activity, MountActivity::kTracking);
+  double now_ra, now_dec, star_ra, star_dec;
+  place_of(m, &now_ra, &now_dec);
+  vega(m.time, &star_ra, &star_dec);
+  // The place of the instant of the Go To, kept: Vega moves 0.01" a minute.
+  EXPECT_NEAR(std::remainder(now_ra - ra, 360.0) * std::cos(dec * kCoordPi / 180), 0, kArcsec);
+  EXPECT_NEAR(now_dec - dec, 0, kArcsec);
+  mount_pointing(m, &ha, &dec, &now_ra);
+  EXPECT_NEAR(std::remainder(now_ra - frot0, 360.0), 0, 1e-6) << "the field turned";
+}
+
+TEST(Mount, ParksRefusesToMoveUntilUnparkedAndGuidesAtHalfTheSkysRate) {
+  Mount m = mount_new({70, 10, 120}, 45, 0, kEvening);
+  ASSERT_TRUE(mount_park(&m, kEvening));
+  EXPECT_EQ(mount_step(&m, kEvening + 60), MountEvent::kParked);
+  EXPECT_EQ(m.axes, kMountStartPose);
+  EXPECT_FALSE(mount_busy(m));
+  EXPECT_FALSE(mount_slew_to_place(&m, 10, 20, kEvening + 61));
+  EXPECT_FALSE(mount_move(&m, kMountNorth, 1, kEvening + 61));
+  EXPECT_FALSE(mount_guide(&m, kMountNorth, 1000, kEvening + 61));
+  EXPECT_FALSE(mount_track(&m, 1, kEvening + 61));
+  EXPECT_FALSE(mount_park(&m, kEvening + 61));
+  EXPECT_EQ(m.axes, kMountStartPose);
+  mount_unpark(&m, kEvening + 62);
+  EXPECT_EQ(m.activity, MountActivity::kIdle);
+
+  // One second's pulse north while tracking at the sky's rate moves the
+  // declination by 7.5" and nothing else; a pulse of two directions is refused.
+  ASSERT_TRUE(mount_track(&m, 1, kEvening + 62));
+  double ha0, dec0, frot, ha, dec;
+  mount_pointing(m, &ha0, &dec0, &frot);
+  EXPECT_FALSE(mount_guide(&m, kMountNorth | kMountEast, 1000, kEvening + 62));
+  ASSERT_TRUE(mount_guide(&m, kMountNorth, 1000, kEvening + 62));
+  for (double t = kEvening + 62; t <= kEvening + 65; t += 0.033) mount_step(&m, t);
+  mount_step(&m, kEvening + 65);
+  mount_pointing(m, &ha, &dec, &frot);
+  EXPECT_NEAR((dec - dec0) / kArcsec, 7.52, 0.05);
+  EXPECT_NEAR((ha - ha0) / kArcsec, 3 * 15.04, 0.05);
+}
+
+TEST(Mount, TimeLapseTracksAThousandTimesFasterFallsBehindWhereAnAxisCannotAndStopsAtTheLimit) {
+  // Near the pole a3 must turn fast to hold the field: with a3 at 0.01 degree
+  // a second it falls behind at x1000 and says so.
+  Mount m = mount_new(kMountStartPose, 45, 0, kEvening);
+  ASSERT_TRUE(mount_track(&m, 1000, kEvening));
+  const double ha0 = m.ha;
+  mount_step(&m, kEvening + 1);
+  EXPECT_NEAR(m.ha - ha0, 1000 * kMountSiderealRate, 1e-5);  // instants to 2e-7 s
+  EXPECT_EQ(m.lag_axis, -1);
+  m.limits.speed[2] = 1e-5;
+  for (double t = kEvening + 1; t < kEvening + 3; t += 0.033) mount_step(&m, t);
+  EXPECT_EQ(m.lag_axis, 2);
+  EXPECT_GT(m.lag, 1.0);
+  EXPECT_LE(std::fabs(m.rates[2]), 1e-5 * 1000 * (1 + 1e-12));
+  // With its limits back it catches up and, as the star sets, ends tracking
+  // at the limit.
+  m.limits = mount_default_limits();
+  MountEvent last = MountEvent::kNone;
+  for (double t = kEvening + 3; t < kEvening + 60 && last != MountEvent::kSet; t += 0.033) {
+    last = mount_step(&m, t);
+  }
+  EXPECT_EQ(last, MountEvent::kSet);
+  EXPECT_EQ(m.activity, MountActivity::kIdle);
+  EXPECT_NEAR(mount_altitude(m.axes), 1.0, 0.2);
+  EXPECT_GE(mount_altitude(m.axes), 1.0 - 1e-9);
+}
