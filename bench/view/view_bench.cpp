@@ -41,6 +41,7 @@
 #include "app/app_state.h"
 #include "app/interface.h"
 #include "controls/controls.h"
+#include "controls/motion.h"
 #include "controls/tracking.h"
 #include "model/model.h"
 #include "view/glcallbacks.h"
@@ -105,6 +106,7 @@ AppState *start_velmorant(int *argc, char ***argv) {
   gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
+  ctrl_motion_init(state, mount_default_limits());
   gtk_widget_show(state->main_window);
   return state;
 }
@@ -192,12 +194,14 @@ void report_frame_cpu(AppState *state, const char *what, int frames, Step step) 
   }
   const double program = (process_cpu_seconds() - program0) * 1000 / frames;
   const double x = x0 < 0 ? -1 : (other_cpu_seconds(x_pid) - x0) * 1000 / frames;
-  const double wall = std::chrono::duration<double, std::milli>(Clock::now() - wall0).count() / frames;
+  const double wall =
+      std::chrono::duration<double, std::milli>(Clock::now() - wall0).count() / frames;
   GtkAllocation a{};
   gtk_widget_get_allocation(state->drawing_area, &a);
-  std::printf("frame-cpu gtk=%d view=%dx%d step=%s frames=%d program_ms=%.3f xserver_ms=%.3f "
-              "wall_ms=%.3f\n",
-              GTK_MAJOR_VERSION, a.width, a.height, what, frames, program, x, wall);
+  std::printf(
+      "frame-cpu gtk=%d view=%dx%d step=%s frames=%d program_ms=%.3f xserver_ms=%.3f "
+      "wall_ms=%.3f\n",
+      GTK_MAJOR_VERSION, a.width, a.height, what, frames, program, x, wall);
   std::fflush(stdout);
 }
 
@@ -214,7 +218,8 @@ void report_frame_cpu_at_sizes(AppState *state) {
   const int sizes[][3] = {{640, 480, 300}, {1920, 1080, 120}};
   for (const auto &size : sizes) {
     if (!size_view(state, size[0], size[1])) {
-      std::fprintf(stderr, "view_bench: the view did not reach %dx%d (is the screen large enough?)\n",
+      std::fprintf(stderr,
+                   "view_bench: the view did not reach %dx%d (is the screen large enough?)\n",
                    size[0], size[1]);
       continue;
     }
@@ -227,10 +232,12 @@ void report_frame_cpu_at_sizes(AppState *state) {
     // sliders' share.
     report_frame_cpu(state, "view-only", size[2],
                      [&](int) { gl_surface_queue_redraw(state->drawing_area); });
-    // One tracking step, as the timeout makes it 30 times a second.
+    // One step of tracking at x1000 shown, as the motion timer makes it 30
+    // times a second.
     gtk_range_set_value(GTK_RANGE(state->dec_scale), 60);  // circumpolar at latitude 45
-    report_frame_cpu(state, "track", size[2],
-                     [&](int) { ctrl_track_step(state, kTrackIntervalMs / 1000.0); });
+    mount_track(state->mount, 1000, ctrl_motion_now(state));
+    report_frame_cpu(state, "track", size[2], [&](int) { ctrl_motion_step(state, true); });
+    mount_stop(state->mount, ctrl_motion_now(state));
     gtk_range_set_value(GTK_RANGE(state->ha_scale), 0);
     gtk_range_set_value(GTK_RANGE(state->dec_scale), 0);
   }

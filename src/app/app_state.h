@@ -5,6 +5,7 @@
 
 struct ModelParams;
 struct Lx200Server;
+struct Mount;
 
 // Allocated once by main and never freed. Every scale and drawing-area handler
 // receives it as its user data.
@@ -35,24 +36,20 @@ struct AppState {
   gint show_compass;        // 1 while View, Compass and Horizon is checked
   gint show_pointing;       // 1 while View, Pointing Line is checked
   guint guide_lists;        // first of the guides' three display lists, 0 until built
-  guint track_source;       // the tracking timeout while the sky is tracked, else 0
-  gint64 track_time;        // monotonic time of the last tracking step, microseconds
-  double track_rate;        // times the sky's own rate that tracking runs (0 reads as 1000)
+  double track_rate;        // times the sky's own rate that View, Tracking Rate asks for
   double longitude;         // site longitude, degrees east in [-180, 180]
   double clock_offset;      // the sky clock less the system's, seconds (0: the system's)
-  guint slew_source;        // the slewing timeout while a Go To runs, else 0
-  gint64 slew_time;         // monotonic time of the last slewing step, microseconds
-  double slew_ra;           // the Go To's target, apparent place of date:
-  double slew_dec;          // right ascension and declination, radians
   gint show_sky;            // 1 while View, Sky Coordinates is checked
   guint sky_source;         // the once-a-second refresh of the sky's readouts, else 0
   GtkWidget *goto_dialog;   // the Go To and Site dialogs while open, else nullptr
   GtkWidget *site_dialog;
   Lx200Server *lx200;     // the LX200 server while it listens, else nullptr
-  guint move_source;      // the timeout of a client's direction moves, else 0
-  gint64 move_time;       // monotonic time of the last move step, microseconds
-  guint move_directions;  // the directions moving now: bits n, s, e, w = 1, 2, 4, 8
-  char move_rate;         // their rate: 'G' guide, 'C' centre, 'M' find, 'S' slew
+  Mount *mount;           // the simulated mount, whose pose the scales show
+  guint motion_source;    // the one motion timer while the mount moves, else 0
+  gint showing;           // 1 while the motion timer writes the mount's pose into the scales
+  double shown[8];        // what the scales showed at the last write: a1 a2 a3 ha dec frot alt az
+  gint show_rates;        // 1 while View, Axis Rates is checked
+  GtkWidget *limits_dialog;  // the Axis Limits dialog while open, else nullptr
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

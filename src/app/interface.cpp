@@ -98,7 +98,11 @@ struct TelescopeItem {
 constexpr TelescopeItem kTelescopeItems[] = {
     {"telescope_goto", N_("_Go To…"), GDK_KEY_g, GDK_CONTROL_MASK, false},
     {"telescope_stop", N_("_Stop"), GDK_KEY_Escape, GdkModifierType(0), false},
+    {"telescope_park", N_("_Park"), 0, GdkModifierType(0), true},
+    {"telescope_unpark", N_("_Unpark"), 0, GdkModifierType(0), false},
+    {"telescope_set_park", N_("Set Park P_osition"), 0, GdkModifierType(0), false},
     {"telescope_site", N_("S_ite…"), 0, GdkModifierType(0), true},
+    {"telescope_limits", N_("_Axis Limits…"), 0, GdkModifierType(0), false},
 };
 
 // Rows of the separators that divide the scales into groups.
@@ -236,16 +240,28 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "towards the celestial pole, the axis the sky turns about."),
     N_("The Telescope menu points the mount at the real sky. Go To (Ctrl+G) takes a star "
        "from the list, or a right ascension and declination that you type, and slews there "
-       "at 6 degrees a second along the great circle, the field rotation held; on arrival "
-       "the mount tracks the star at the sky's own rate. Stop (Escape) ends a slew or "
-       "tracking where the mount is. Site sets the longitude, east positive (also "
-       "--longitude=DEG on the command line; the Latitude slider is the latitude), and "
-       "shows UTC and the local sidereal time. View, Tracking Rate chooses how many times "
-       "faster than the real sky Track the Sky runs (1000 unless chosen), and View, Sky "
-       "Coordinates shows the mount's right ascension and declination in the status bar. "
-       "These are apparent places of date (from the true equinox of date, the "
-       "coordinates planetarium programs call JNow), without refraction; the clock is the "
-       "computer's, in UTC."),
+       "with the field rotation held; on arrival the mount tracks the star at the sky's own "
+       "rate. Stop (Escape) ends a slew, parking, tracking or a move where the mount is. "
+       "Site sets the longitude, east positive (also --longitude=DEG on the command line; "
+       "the Latitude slider is the latitude), and shows UTC and the local sidereal time. "
+       "View, Tracking Rate chooses how many times faster than the real sky Track the Sky "
+       "runs (1000 unless chosen): the faster rates are time-lapse, the mount running as "
+       "much faster as the sky. View, Sky Coordinates shows the mount's right ascension and "
+       "declination in the status bar. These are apparent places of date (from the true "
+       "equinox of date, the coordinates planetarium programs call JNow), without "
+       "refraction; the clock is the computer's, in UTC."),
+    N_("Each axis turns at most at its top speed and speeds up and slows down at its "
+       "acceleration: 5 degrees a second and 2.5 degrees a second squared unless Telescope, "
+       "Axis Limits or --axis-speed and --axis-acceleration (one value, or three for a1,a2,a3) "
+       "say otherwise. A slew moves all three axes along a straight line in axis space, so "
+       "that they start and finish together and the slowest sets the time; the status bar "
+       "says where it goes and how long is left. Where an axis cannot keep up with the sky, "
+       "a move or a guide pulse, the mount falls behind and the status bar says which axis "
+       "and by how much; View, Axis Rates shows each axis's rate there. Park slews to the "
+       "park position (at start-up a1 45, a2 0, a3 180) and holds it without tracking; "
+       "while parked, Go To, moves, guiding and tracking are refused until Unpark, and a "
+       "slider moved by hand unparks the mount where it puts it. Set Park Position makes "
+       "the pose now the park position."),
     N_("Planetarium programs can drive the mount over the LX200 protocol: choose "
        "Telescope, Accept LX200 Connections (or start the program with --lx200, "
        "--lx200=PORT or --lx200=ADDRESS:PORT), and velmorant listens on 127.0.0.1, port "
@@ -254,7 +270,9 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "and connect it over the network (TCP) to 127.0.0.1 port 4030; Cartes du Ciel and "
        "Stellarium connect the same way through INDI; SkySafari connects as a Meade LX200 "
        "Classic over Wi-Fi/TCP to the computer's address and the port. A client's Go To "
-       "slews the mount, sync places it at once, and the direction buttons move it. "
+       "slews the mount, sync places it at once, the direction buttons move it, guide "
+       "pulses (:Mg) and the guide rate move it at half the sky's rate, 7.5 arc seconds a "
+       "second, and Park (:hP) parks it. "
        "Listening on an address other than the computer's own needs that address given "
        "on the command line: anyone who can reach it can move the mount."),
 };
@@ -337,6 +355,9 @@ GtkWidget *create_main_window(void) {
   GtkWidget *view_sky = gtk_check_menu_item_new_with_mnemonic(_("_Sky Coordinates"));
   gtk_widget_show(view_sky);
   gtk_container_add(GTK_CONTAINER(menu_view_menu), view_sky);
+  GtkWidget *view_rates = gtk_check_menu_item_new_with_mnemonic(_("_Axis Rates"));
+  gtk_widget_show(view_rates);
+  gtk_container_add(GTK_CONTAINER(menu_view_menu), view_rates);
 
   // Telescope: sending the mount to a star and the site it stands on.
   GtkWidget *menu_telescope = gtk_menu_item_new_with_mnemonic(_("_Telescope"));
@@ -487,6 +508,7 @@ GtkWidget *create_main_window(void) {
     hookup_object(main_window, rate_items[i], kRateItems[i].name);
   }
   hookup_object(main_window, view_sky, "view_sky");
+  hookup_object(main_window, view_rates, "view_rates");
   hookup_object(main_window, telescope_lx200, "telescope_lx200");
   hookup_object(main_window, menu_telescope, "menu_telescope");
   hookup_object(main_window, menu_telescope_menu, "menu_telescope_menu");
@@ -700,4 +722,29 @@ GtkWidget *create_site_dialog(void) {
   hookup_object(site_dialog, site_sidereal_time, "site_sidereal_time");
   hookup_object(site_dialog, site_close_button, "site_close_button");
   return site_dialog;
+}
+
+GtkWidget *create_axis_limits_dialog(void) {
+  GtkWidget *dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(dialog), _("Axis Limits"));
+  GtkWidget *table = add_dialog_table(dialog, 7);
+  const char *const labels[6] = {N_("a_1 top speed (°/s):"),     N_("a_2 top speed (°/s):"),
+                                 N_("a_3 top speed (°/s):"),     N_("a1 a_cceleration (°/s²):"),
+                                 N_("a2 acc_eleration (°/s²):"), N_("a3 acce_leration (°/s²):")};
+  const char *const names[6] = {"limit_speed_a1", "limit_speed_a2", "limit_speed_a3",
+                                "limit_accel_a1", "limit_accel_a2", "limit_accel_a3"};
+  hookup_object_no_ref(dialog, dialog, "axis_limits_dialog");
+  for (guint i = 0; i < 6; i++) {
+    // Limits are taken from (0, 90]: the spin buttons hold nothing else.
+    GtkWidget *spin = gtk_spin_button_new_with_range(0.01, 90.0, 0.1);
+    gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 2);
+    add_table_row(table, i, _(labels[i]), spin);
+    hookup_object(dialog, spin, names[i]);
+  }
+  add_table_note(table, 6,
+                 _("Each axis turns at most at its top speed and speeds up and slows down at its "
+                   "acceleration; a slew takes as long as its slowest axis needs."));
+  GtkWidget *close = gtk_dialog_add_button(GTK_DIALOG(dialog), "gtk-close", GTK_RESPONSE_CLOSE);
+  hookup_object(dialog, close, "limits_close_button");
+  return dialog;
 }

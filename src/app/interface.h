@@ -46,9 +46,15 @@ GtkWidget *create_site_dialog(void);
 
 // The help text as written, one paragraph to an element (one message each for
 // translators): the title, then nine paragraphs.
-constexpr int kHelpParagraphCount = 10;
+constexpr int kHelpParagraphCount = 11;
 extern const char *const kHelpParagraphs[kHelpParagraphCount];
 
 // The text that the help dialog shows: the paragraphs in the user's language,
 // a blank line between each two, and a newline at the end.
 std::string help_text(void);
+
+// The Axis Limits dialog, "axis_limits_dialog": spin buttons limit_speed_a1,
+// limit_speed_a2, limit_speed_a3 (degrees per second) and limit_accel_a1,
+// limit_accel_a2, limit_accel_a3 (degrees per second squared), each from 0.01
+// to 90, and limits_close_button.
+GtkWidget *create_axis_limits_dialog(void);

@@ -17,8 +17,10 @@
 #include "app/support.h"
 #include "controls/controls.h"
 #include "controls/lx200_server.h"
+#include "controls/motion.h"
 #include "controls/telescope.h"
 #include "controls/tracking.h"
+#include "mount/mount.h"
 #include "view/glcallbacks.h"
 #include "view/glsurface.h"
 
@@ -49,12 +51,15 @@ std::string catalogue_dir() {
   return dir;
 }
 
-// The command line's options, parsed with the toolkit's own. Arguments the
-// program does not know are left alone, as they always were.
+// The command line's options, parsed with the toolkit's own. An option the
+// program does not know is an error.
 struct Options {
-  double longitude = 0.0;  // degrees east
-  bool lx200 = false;      // --lx200 was given
-  std::string endpoint;    // its value: "", PORT or ADDRESS:PORT
+  double longitude = 0.0;              // degrees east
+  bool lx200 = false;                  // --lx200 was given
+  std::string endpoint;                // its value: "", PORT or ADDRESS:PORT
+  gchar *axis_speed = nullptr;         // --axis-speed's text, or nullptr
+  gchar *axis_acceleration = nullptr;  // --axis-acceleration's text, or nullptr
+  MountLimits limits = mount_default_limits();
 };
 
 Options *parsed_options = nullptr;
@@ -100,6 +105,14 @@ void parse_options(int *argc, char ***argv, Options *options) {
        N_("Accept LX200 connections from planetarium programs on PORT (default 4030) of "
           "ADDRESS (default 127.0.0.1)"),
        N_("[ADDRESS:]PORT")},
+      {"axis-speed", 0, 0, G_OPTION_ARG_STRING, &options->axis_speed,
+       N_("Top speed of every axis, or of a1,a2,a3, in degrees per second, above 0 and at most "
+          "90 (default 5)"),
+       N_("DEG_PER_S")},
+      {"axis-acceleration", 0, 0, G_OPTION_ARG_STRING, &options->axis_acceleration,
+       N_("Acceleration of every axis, or of a1,a2,a3, in degrees per second squared, above 0 "
+          "and at most 90 (default 2.5)"),
+       N_("DEG_PER_S2")},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
   parsed_options = options;
   GOptionContext *context = g_option_context_new(nullptr);
@@ -108,7 +121,6 @@ void parse_options(int *argc, char ***argv, Options *options) {
   // The toolkit's own options, without opening the display: gtk_init does
   // that afterwards and says so as it always did when it cannot.
   g_option_context_add_group(context, gtk_get_option_group(FALSE));
-  g_option_context_set_ignore_unknown_options(context, TRUE);
   GError *error = nullptr;
   const gboolean parsed = g_option_context_parse(context, argc, argv, &error);
   g_option_context_free(context);
@@ -121,6 +133,22 @@ void parse_options(int *argc, char ***argv, Options *options) {
                kProgramName, options->longitude);
     exit(2);
   }
+  if (options->axis_speed && !mount_parse_axes(options->axis_speed, &options->limits.speed)) {
+    g_printerr(_("%s: --axis-speed takes one speed or three (a1,a2,a3), each above 0 and at most "
+                 "90 degrees per second, not “%s”\n"),
+               kProgramName, options->axis_speed);
+    exit(2);
+  }
+  if (options->axis_acceleration &&
+      !mount_parse_axes(options->axis_acceleration, &options->limits.acceleration)) {
+    g_printerr(_("%s: --axis-acceleration takes one acceleration or three (a1,a2,a3), each above "
+                 "0 and at most 90 degrees per second squared, not “%s”\n"),
+               kProgramName, options->axis_acceleration);
+    exit(2);
+  }
+  g_free(options->axis_speed);
+  g_free(options->axis_acceleration);
+  options->axis_speed = options->axis_acceleration = nullptr;
 }
 
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
@@ -184,6 +212,7 @@ int main(int argc, char *argv[]) {
   ctrl_init_view_menu(state);
   ctrl_init_telescope(state);
   ctrl_set_longitude(state, options.longitude);
+  ctrl_motion_init(state, options.limits);
   if (options.lx200) start_lx200(state, options);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 

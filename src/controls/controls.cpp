@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/support.h"
+#include "controls/motion.h"
 #include "geometry/coord.h"
 #include "view/glscene.h"
 #include "view/glsurface.h"
@@ -132,8 +133,11 @@ class Synchronisation {
   explicit Synchronisation(AppState *state) : state_(state), owner_(state->updating == 0) {
     if (owner_) state_->updating = 1;
   }
+  // The mount stands where the scales now say, moved by hand or refused.
   ~Synchronisation() {
-    if (owner_) state_->updating = 0;
+    if (!owner_) return;
+    state_->updating = 0;
+    ctrl_motion_take_scales(state_);
   }
   Synchronisation(const Synchronisation &) = delete;
   Synchronisation &operator=(const Synchronisation &) = delete;

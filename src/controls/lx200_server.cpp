@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "controls/controls.h"
+#include "controls/motion.h"
+#include "geometry/coord.h"
 #include "controls/telescope.h"
 #include "lx200/lx200.h"
 
@@ -49,86 +51,52 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
 
-// Degrees a second of each direction-move rate: twice the sky's rate for
-// guiding, then half a degree, two degrees, and the slew's six.
+// Degrees a second of each direction-move rate: half the sky's rate for
+// guiding, then half a degree, two degrees, and five.
 double move_rate(char rate) {
   switch (rate) {
     case 'G':
-      return 2 * 360.0 / 86164.0905;
+      return kMountGuideRate;
     case 'C':
       return 0.5;
     case 'M':
       return 2.0;
     default:
-      return 6.0;
+      return 5.0;
   }
 }
 
-guint direction_bit(char direction) {
+unsigned direction_bit(char direction) {
   switch (direction) {
     case 'n':
-      return 1;
+      return kMountNorth;
     case 's':
-      return 2;
+      return kMountSouth;
     case 'e':
-      return 4;
+      return kMountEast;
     default:
-      return 8;
+      return kMountWest;
   }
 }
 
-double scale(GtkWidget *w) {
-  return gtk_range_get_value(GTK_RANGE(w));
-}
-
-gboolean move_tick(gpointer user_data) {
-  auto *state = static_cast<AppState *>(user_data);
-  const gint64 now = g_get_monotonic_time();
-  const double step =
-      std::min(double(now - state->move_time) / G_USEC_PER_SEC, 1.0) * move_rate(state->move_rate);
-  state->move_time = now;
-  double ha = scale(state->ha_scale), dec = scale(state->dec_scale);
-  const guint d = state->move_directions;
-  // North and south move the declination; east raises the right ascension,
-  // so lowers the hour angle.
-  dec = std::clamp(dec + ((d & 1) ? step : 0) - ((d & 2) ? step : 0), -90.0, 90.0);
-  ha += ((d & 8) ? step : 0) - ((d & 4) ? step : 0);
-  if (ha > 180) ha -= 360;
-  if (ha < -180) ha += 360;
-  if (!ctrl_eq_pose_refused(state, ha, dec)) ctrl_eq_move_to(state, ha, dec);
-  return G_SOURCE_CONTINUE;
-}
-
-void set_moving(AppState *state, guint directions) {
-  state->move_directions = directions;
-  if (directions && state->move_source == 0) {
-    state->move_time = g_get_monotonic_time();
-    state->move_source = g_timeout_add(33, move_tick, state);
-  } else if (!directions && state->move_source != 0) {
-    g_source_remove(state->move_source);
-    state->move_source = 0;
-  }
-}
-
-// The mount as a client sees it now.
+// The mount as a client sees it now: stepped to this instant (the motion
+// timer shows the pose at its next step).
 Lx200Mount mount_of(const AppState *state) {
   Lx200Mount m{};
-  const SkyTime now = ctrl_clock_now(state);
+  const double utc = ctrl_motion_now(state);
+  mount_step(state->mount, utc);
+  const SkyTime now = sky_time_from_unix(utc);
   if (!ctrl_mount_place(state, now, &m.ra, &m.dec)) m.ra = m.dec = 0;
   if (!sky_local_sidereal_time(now, state->longitude * kDeg, &m.lst)) m.lst = 0;
-  m.alt = scale(state->alt_scale) * kDeg;
-  m.az = scale(state->az_scale) * kDeg;
-  m.latitude = scale(state->lat_scale);
+  const MountAxes &axes = state->mount->axes;
+  coord_a3_to_altaz(&m.az, &m.alt, axes[0] * kDeg, axes[1] * kDeg, axes[2] * kDeg, 0);
+  m.latitude = state->mount->latitude;
   m.longitude = state->longitude;
-  m.utc = ctrl_clock_utc(state);
+  m.utc = utc;
   m.min_altitude = state->min_altitude;
-  m.slewing = state->slew_source != 0;
+  m.slewing = mount_slew_left(*state->mount) > 0;
+  m.parked = state->mount->activity == MountActivity::kParked;
   return m;
-}
-
-// Ends a Go To under way where the mount is. Tracking is off while it runs.
-void end_slew(AppState *state) {
-  if (state->slew_source != 0) ctrl_telescope_stop(state);
 }
 
 // True for actions after which the mount stands elsewhere or its sky
@@ -139,44 +107,55 @@ bool replaces(Lx200ActionKind kind) {
 }
 
 void apply(AppState *state, const Lx200Action &action) {
+  Mount *mount = state->mount;
+  const double now = ctrl_motion_now(state);
   switch (action.kind) {
     case Lx200ActionKind::kGoTo:
-      set_moving(state, 0);  // one motion at a time writes the scales
       ctrl_goto_start(state, action.a, action.b);
+      return;
+    case Lx200ActionKind::kSync:
+      // A sync corrects where the mount thinks it points: it ends a slew but
+      // otherwise keeps tracking, as a solve-and-sync loop expects.
+      mount_sync(mount, action.a / kDeg, action.b / kDeg, now);
       break;
-    case Lx200ActionKind::kSync: {
-      // A sync corrects where the mount thinks it points: it ends a slew (and
-      // the slew had ended tracking) but otherwise keeps tracking, as a
-      // solve-and-sync loop expects.
-      end_slew(state);
-      double last;
-      if (!sky_local_sidereal_time(ctrl_clock_now(state), state->longitude * kDeg, &last)) break;
-      const double ha = sky_hour_angle(last, action.a) / kDeg, dec = action.b / kDeg;
-      if (!ctrl_eq_pose_refused(state, ha, dec)) ctrl_eq_move_to(state, ha, dec);
-      break;
-    }
     case Lx200ActionKind::kStop:
-      set_moving(state, 0);
-      ctrl_telescope_stop(state);
+      mount_stop(mount, now);
       break;
     case Lx200ActionKind::kMove:
-      end_slew(state);  // a direction key ends a Go To, as on a hand controller
-      state->move_rate = action.rate;
-      set_moving(state, state->move_directions | direction_bit(action.direction));
+      // A direction key ends a Go To, as on a hand controller.
+      mount_move(mount, mount->moving | direction_bit(action.direction), move_rate(action.rate),
+                 now);
       break;
     case Lx200ActionKind::kStopMove:
-      set_moving(state, state->move_directions & ~direction_bit(action.direction));
+      mount_move(mount, mount->moving & ~direction_bit(action.direction), mount->move_speed, now);
+      break;
+    case Lx200ActionKind::kGuide:
+      mount_guide(mount, direction_bit(action.direction), action.a, now);
+      break;
+    case Lx200ActionKind::kPark:
+      mount_park(mount, now);
+      break;
+    case Lx200ActionKind::kUnpark:
+      mount_unpark(mount, now);
       break;
     case Lx200ActionKind::kSetLatitude:
       gtk_range_set_value(GTK_RANGE(state->lat_scale), action.a);
-      break;
+      return;
     case Lx200ActionKind::kSetLongitude:
       ctrl_set_longitude(state, action.a);
-      break;
+      return;
     case Lx200ActionKind::kSetClock:
       ctrl_clock_set(state, action.a);
-      break;
+      return;
   }
+  ctrl_motion_changed(state);
+}
+
+// Ends the direction moves that clients started.
+void stop_moving(AppState *state) {
+  if (!state->mount || !state->mount->moving) return;
+  mount_move(state->mount, 0, 0, ctrl_motion_now(state));
+  ctrl_motion_changed(state);
 }
 
 void release(Lx200Client *client) {
@@ -194,7 +173,7 @@ void drop(Lx200Client *client) {
   Lx200Server *server = client->server;
   server->clients.erase(std::find(server->clients.begin(), server->clients.end(), client));
   // A client gone cannot send the stop for the move it started.
-  if (client->moved) set_moving(server->state, 0);
+  if (client->moved) stop_moving(server->state);
   g_cancellable_cancel(client->cancellable);
   g_io_stream_close(G_IO_STREAM(client->connection), nullptr, nullptr);
   ctrl_refresh_status(server->state);
@@ -251,7 +230,8 @@ void on_read(GObject *stream, GAsyncResult *result, gpointer user_data) {
       replaced = replaced || replaces(action.kind);
     }
     if (replaced) mount = mount_of(state);
-    mount.slewing = state->slew_source != 0;
+    mount.slewing = mount_slew_left(*state->mount) > 0;
+    mount.parked = state->mount->activity == MountActivity::kParked;
     if (!r.reply.empty()) {
       if (client->sending.empty() && client->unsent.empty()) {
         client->write_since = g_get_monotonic_time();
@@ -394,7 +374,7 @@ void ctrl_lx200_stop(AppState *state) {
   g_socket_listener_close(G_SOCKET_LISTENER(server->service));
   g_object_unref(server->service);
   delete server;
-  set_moving(state, 0);
+  stop_moving(state);
   ctrl_refresh_status(state);
 }
 

@@ -14,6 +14,7 @@
 #include "app/support.h"
 #include "controls/controls.h"
 #include "controls/lx200_server.h"
+#include "controls/motion.h"
 #include "controls/tracking.h"
 #include "geometry/coord.h"
 
@@ -28,32 +29,8 @@ constexpr guint kReadoutIntervalMs = 250;
 // The longest user text repeated in a message, in characters.
 constexpr glong kLongestQuoted = 32;
 
-using Vector = std::array<double, 3>;
-
-// The unit vector of hour angle ha and declination dec (radians).
-Vector direction(double ha, double dec) {
-  return {std::cos(dec) * std::cos(ha), std::cos(dec) * std::sin(ha), std::sin(dec)};
-}
-
-double dot(const Vector &a, const Vector &b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-// The angle between two unit vectors, radians in [0, pi], accurate for small
-// and nearly opposite angles alike.
-double angle_between(const Vector &a, const Vector &b) {
-  const Vector cross = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
-                        a[0] * b[1] - a[1] * b[0]};
-  return std::atan2(std::sqrt(dot(cross, cross)), dot(a, b));
-}
-
 GtkWidget *item(const AppState *state, const char *name) {
   return lookup_widget(state->main_window, name);
-}
-
-void set_item_active(const AppState *state, const char *name, gboolean active) {
-  GtkWidget *widget = item(state, name);
-  if (widget) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(widget), active);
 }
 
 // The statusbar's context for the sky's line.
@@ -68,8 +45,9 @@ void refresh_readouts(AppState *state) {
   GtkWidget *statusbar = item(state, "statusbar1");
   if (statusbar) {
     std::string line = state->show_sky ? ctrl_sky_status(state, now) : "";
-    const std::string server = ctrl_lx200_status(state);
-    if (!server.empty()) line += (line.empty() ? "" : "   ·   ") + server;
+    for (const std::string &part : {ctrl_motion_status(state), ctrl_lx200_status(state)}) {
+      if (!part.empty()) line += (line.empty() ? "" : "   ·   ") + part;
+    }
     const guint context = sky_context(statusbar);
     gtk_statusbar_pop(GTK_STATUSBAR(statusbar), context);
     if (!line.empty()) gtk_statusbar_push(GTK_STATUSBAR(statusbar), context, line.c_str());
@@ -98,36 +76,6 @@ void update_readout_timer(AppState *state) {
     g_source_remove(state->sky_source);
     state->sky_source = 0;
   }
-}
-
-void slew_stop(AppState *state) {
-  if (state->slew_source == 0) return;
-  g_source_remove(state->slew_source);
-  state->slew_source = 0;
-}
-
-gboolean slew_tick(gpointer user_data) {
-  auto *state = static_cast<AppState *>(user_data);
-  const gint64 now = g_get_monotonic_time();
-  const double seconds = double(now - state->slew_time) / G_USEC_PER_SEC;
-  state->slew_time = now;
-  const SlewStep step = ctrl_slew_step(state, seconds, ctrl_clock_at(state, now));
-  if (step == SlewStep::kMoving) return G_SOURCE_CONTINUE;
-  state->slew_source = 0;
-  if (step == SlewStep::kArrived) {
-    // On the star: follow it at the sky's own rate.
-    set_item_active(state, "track_rate_1", TRUE);
-    state->track_rate = 1.0;
-    if (item(state, "view_track")) {
-      set_item_active(state, "view_track", TRUE);
-    } else {
-      ctrl_track_start(state);
-    }
-    // Tracking goes on from the instant the mount was put on the star, not
-    // from whenever the items above have done: the sky turned meanwhile.
-    if (state->track_source != 0) state->track_time = now;
-  }
-  return G_SOURCE_REMOVE;
 }
 
 // ---- Go To dialog ----
@@ -184,6 +132,10 @@ void on_goto_entry_changed(GtkEditable * /*entry*/, GtkWidget *dialog) {
 // Go To: the slew starts and the dialog closes, or a sentence says why not.
 bool try_goto(GtkWidget *dialog) {
   AppState *state = goto_data(dialog)->state;
+  if (state->mount && state->mount->activity == MountActivity::kParked) {
+    say(dialog, _("The mount is parked: choose Telescope, Unpark first."));
+    return false;
+  }
   const SkyTime now = ctrl_clock_now(state);
   const SkyStar *star = chosen_star(dialog);
   double ra, dec;
@@ -230,8 +182,7 @@ bool try_goto(GtkWidget *dialog) {
     g_free(text);
     return false;
   }
-  ctrl_goto_start(state, ra, dec);
-  return true;
+  return ctrl_goto_start(state, ra, dec);
 }
 
 void on_goto_response(GtkDialog *dialog, gint response, gpointer /*user_data*/) {
@@ -246,6 +197,7 @@ void free_goto_data(gpointer data) {
 void on_dialog_destroy(GtkWidget *dialog, AppState *state) {
   if (state->goto_dialog == dialog) state->goto_dialog = nullptr;
   if (state->site_dialog == dialog) state->site_dialog = nullptr;
+  if (state->limits_dialog == dialog) state->limits_dialog = nullptr;
   update_readout_timer(state);
 }
 
@@ -267,6 +219,27 @@ void on_site_response(GtkDialog *dialog, gint /*response*/, gpointer /*user_data
   gtk_widget_destroy(GTK_WIDGET(dialog));
 }
 
+// ---- Axis Limits dialog ----
+
+constexpr const char *kLimitNames[6] = {"limit_speed_a1", "limit_speed_a2", "limit_speed_a3",
+                                        "limit_accel_a1", "limit_accel_a2", "limit_accel_a3"};
+
+void on_limit_changed(GtkSpinButton * /*spin*/, AppState *state) {
+  MountLimits limits;
+  for (int i = 0; i < 6; i++) {
+    const double value = gtk_spin_button_get_value(
+        GTK_SPIN_BUTTON(lookup_widget(state->limits_dialog, kLimitNames[i])));
+    (i < 3 ? limits.speed : limits.acceleration)[i % 3] = value;
+  }
+  if (!mount_limits_valid(limits)) return;
+  mount_set_limits(state->mount, limits, ctrl_motion_now(state));
+  ctrl_motion_changed(state);
+}
+
+void on_limits_response(GtkDialog *dialog, gint /*response*/, gpointer /*user_data*/) {
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+}
+
 // ---- Menu items ----
 
 void on_goto_activate(GtkMenuItem * /*item*/, AppState *state) {
@@ -281,20 +254,38 @@ void on_site_activate(GtkMenuItem * /*item*/, AppState *state) {
   ctrl_open_site_dialog(state);
 }
 
+void on_park_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_telescope_park(state);
+}
+
+void on_unpark_activate(GtkMenuItem * /*item*/, AppState *state) {
+  mount_unpark(state->mount, ctrl_motion_now(state));
+  ctrl_motion_changed(state);
+}
+
+void on_set_park_activate(GtkMenuItem * /*item*/, AppState *state) {
+  mount_set_park(state->mount);
+  ctrl_motion_changed(state);
+}
+
+void on_limits_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_open_limits_dialog(state);
+}
+
 void on_rate_toggled(GtkCheckMenuItem *radio, AppState *state) {
   if (!gtk_check_menu_item_get_active(radio)) return;
   state->track_rate = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(radio), "velmorant-rate"));
+  if (state->mount && state->mount->activity == MountActivity::kTracking &&
+      state->mount->track_rate != state->track_rate) {
+    mount_track(state->mount, state->track_rate, ctrl_motion_now(state));
+    ctrl_motion_changed(state);
+  }
 }
 
 void on_sky_toggled(GtkCheckMenuItem *check, AppState *state) {
   state->show_sky = gtk_check_menu_item_get_active(check);
   update_readout_timer(state);
   refresh_readouts(state);
-}
-
-// Starting to track from the menu ends a slew: the two would pull apart.
-void on_track_toggled(GtkCheckMenuItem *check, AppState *state) {
-  if (gtk_check_menu_item_get_active(check)) slew_stop(state);
 }
 
 void on_scale_moved(GtkRange * /*range*/, AppState *state) {
@@ -317,10 +308,10 @@ void on_lx200_toggled(GtkCheckMenuItem *check, AppState *state) {
 
 void on_main_window_destroy(GtkWidget * /*window*/, AppState *state) {
   ctrl_lx200_stop(state);
-  slew_stop(state);
   state->show_sky = 0;
   if (state->goto_dialog) gtk_widget_destroy(state->goto_dialog);
   if (state->site_dialog) gtk_widget_destroy(state->site_dialog);
+  if (state->limits_dialog) gtk_widget_destroy(state->limits_dialog);
   update_readout_timer(state);
 }
 
@@ -337,7 +328,9 @@ double system_clock() {
 }
 
 void ctrl_clock_set(AppState *state, double utc) {
-  state->clock_offset = utc - system_clock();
+  const double offset = utc - system_clock();
+  if (state->mount) mount_clock_moved(state->mount, offset - state->clock_offset);
+  state->clock_offset = offset;
 }
 
 SkyTime ctrl_clock_at(const AppState *state, gint64 mono) {
@@ -371,8 +364,14 @@ SkyTime ctrl_clock_now(const AppState *state) {
 bool ctrl_mount_place(const AppState *state, SkyTime t, double *ra, double *dec) {
   double last;
   if (!sky_local_sidereal_time(t, state->longitude * kDeg, &last)) return false;
-  *ra = sky_right_ascension(last, gtk_range_get_value(GTK_RANGE(state->ha_scale)) * kDeg);
+  double ha = gtk_range_get_value(GTK_RANGE(state->ha_scale));
   *dec = gtk_range_get_value(GTK_RANGE(state->dec_scale)) * kDeg;
+  if (state->mount) {
+    double frot;
+    mount_pointing(*state->mount, &ha, dec, &frot);
+    *dec *= kDeg;
+  }
+  *ra = sky_right_ascension(last, ha * kDeg);
   return true;
 }
 
@@ -384,50 +383,27 @@ double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double 
   return alt / kDeg;
 }
 
-void ctrl_goto_start(AppState *state, double ra, double dec) {
-  slew_stop(state);
-  set_item_active(state, "view_track", FALSE);
-  ctrl_track_stop(state);
-  state->slew_ra = ra;
-  state->slew_dec = dec;
-  state->slew_time = g_get_monotonic_time();
-  state->slew_source = g_timeout_add(kSlewIntervalMs, slew_tick, state);
+bool ctrl_goto_start(AppState *state, double ra, double dec) {
+  if (!mount_slew_to_place(state->mount, ra / kDeg, dec / kDeg, ctrl_motion_now(state))) {
+    return false;
+  }
+  ctrl_motion_changed(state);
+  return true;
 }
 
-SlewStep ctrl_slew_step(AppState *state, double seconds, SkyTime now) {
-  if (!(seconds > 0)) return SlewStep::kMoving;
-  double last;
-  if (!sky_local_sidereal_time(now, state->longitude * kDeg, &last)) return SlewStep::kRefused;
-  const double target_ha = sky_hour_angle(last, state->slew_ra);
-  const Vector from = direction(gtk_range_get_value(GTK_RANGE(state->ha_scale)) * kDeg,
-                                gtk_range_get_value(GTK_RANGE(state->dec_scale)) * kDeg);
-  const Vector to = direction(target_ha, state->slew_dec);
-  const double distance = angle_between(from, to);
-  const double step = std::min(seconds, 1.0) * kSlewDegreesPerSecond * kDeg;
-
-  double ha = target_ha, dec = state->slew_dec;
-  const bool arrives = distance <= std::max(step, kSlewArrivalDegrees * kDeg);
-  if (!arrives) {
-    // Along the great circle from where the tube is toward the target.
-    const double a = std::sin(distance - step) / std::sin(distance);
-    const double b = std::sin(step) / std::sin(distance);
-    const Vector p = {a * from[0] + b * to[0], a * from[1] + b * to[1], a * from[2] + b * to[2]};
-    ha = std::atan2(p[1], p[0]);
-    dec = std::asin(std::clamp(p[2] / std::sqrt(dot(p, p)), -1.0, 1.0));
-  }
-  if (ctrl_eq_pose_refused(state, ha / kDeg, dec / kDeg)) return SlewStep::kRefused;
-  ctrl_eq_move_to(state, ha / kDeg, dec / kDeg);
-  return arrives ? SlewStep::kArrived : SlewStep::kMoving;
+void ctrl_telescope_park(AppState *state) {
+  mount_park(state->mount, ctrl_motion_now(state));
+  ctrl_motion_changed(state);
 }
 
 void ctrl_telescope_stop(AppState *state) {
-  slew_stop(state);
-  set_item_active(state, "view_track", FALSE);
-  ctrl_track_stop(state);
+  mount_stop(state->mount, ctrl_motion_now(state));
+  ctrl_motion_changed(state);
 }
 
 void ctrl_set_longitude(AppState *state, double longitude) {
   state->longitude = std::clamp(std::isfinite(longitude) ? longitude : 0.0, -180.0, 180.0);
+  if (state->mount) state->mount->longitude = state->longitude;
   refresh_readouts(state);
 }
 
@@ -490,13 +466,34 @@ GtkWidget *ctrl_open_site_dialog(AppState *state) {
   return dialog;
 }
 
+GtkWidget *ctrl_open_limits_dialog(AppState *state) {
+  if (state->limits_dialog) {
+    gtk_window_present(GTK_WINDOW(state->limits_dialog));
+    return state->limits_dialog;
+  }
+  GtkWidget *dialog = state->limits_dialog = create_axis_limits_dialog();
+  const MountLimits &limits = state->mount->limits;
+  for (int i = 0; i < 6; i++) {
+    GtkWidget *spin = lookup_widget(dialog, kLimitNames[i]);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin),
+                              (i < 3 ? limits.speed : limits.acceleration)[i % 3]);
+    g_signal_connect(spin, "value-changed", G_CALLBACK(on_limit_changed), state);
+  }
+  g_signal_connect(dialog, "response", G_CALLBACK(on_limits_response), nullptr);
+  present_over_main_window(state, dialog);
+  return dialog;
+}
+
 void ctrl_init_telescope(AppState *state) {
   connect(state, "telescope_goto", "activate", G_CALLBACK(on_goto_activate));
   connect(state, "telescope_stop", "activate", G_CALLBACK(on_stop_activate));
   connect(state, "telescope_site", "activate", G_CALLBACK(on_site_activate));
   connect(state, "view_sky", "toggled", G_CALLBACK(on_sky_toggled));
   connect(state, "telescope_lx200", "toggled", G_CALLBACK(on_lx200_toggled));
-  connect(state, "view_track", "toggled", G_CALLBACK(on_track_toggled));
+  connect(state, "telescope_park", "activate", G_CALLBACK(on_park_activate));
+  connect(state, "telescope_unpark", "activate", G_CALLBACK(on_unpark_activate));
+  connect(state, "telescope_set_park", "activate", G_CALLBACK(on_set_park_activate));
+  connect(state, "telescope_limits", "activate", G_CALLBACK(on_limits_activate));
   constexpr std::array<int, 4> kRates = {1, 10, 100, 1000};
   for (int rate : kRates) {
     gchar *name = g_strdup_printf("track_rate_%d", rate);

@@ -9,13 +9,6 @@
 #include "app/app_state.h"
 #include "sky/sky.h"
 
-// The pointing direction moves this many degrees of arc per second in a slew.
-constexpr double kSlewDegreesPerSecond = 6.0;
-// A slew has arrived when the tube is this close to the target, degrees (1").
-constexpr double kSlewArrivalDegrees = 1.0 / 3600.0;
-// Time between slewing steps, milliseconds: about 30 a second.
-constexpr guint kSlewIntervalMs = 33;
-
 // Sets the sky clock to read utc (POSIX seconds) now: from here it runs as the
 // system's clock does, that much ahead or behind it, so that it keeps the
 // time across a suspend and follows the system's corrections.
@@ -34,36 +27,33 @@ double ctrl_clock_utc(const AppState *state);
 void ctrl_refresh_status(AppState *state);
 
 // Where the tube points at t, as the apparent place of date: right ascension
-// (radians in [0, 2*pi)) from the hour angle scale and the local sidereal time
-// at state->longitude, and declination (radians) from its scale. False when
-// the sky library cannot place t.
+// (radians in [0, 2*pi)) from the mount's hour angle (the hour angle scale's
+// before the mount exists) and the local sidereal time at state->longitude,
+// and declination (radians). False when the sky library cannot place t.
 bool ctrl_mount_place(const AppState *state, SkyTime t, double *ra, double *dec);
 
 // Altitude (degrees) at t, at the latitude on its scale and state->longitude,
 // of the apparent place ra, dec (radians). NaN when t cannot be placed.
 double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double dec);
 
-// Starts a slew toward the apparent place ra, dec (radians): ends tracking
-// (unchecking View, Track the Sky) and any slew before it, then steps every
-// kSlewIntervalMs by the monotonic time elapsed (see ctrl_slew_step). On
-// arrival, View, Tracking Rate becomes x1 and tracking starts.
-void ctrl_goto_start(AppState *state, double ra, double dec);
+// Starts the mount's slew toward the apparent place ra, dec (radians): it ends
+// tracking, moves and any slew before it; on arrival View, Tracking Rate
+// becomes x1 and View, Track the Sky is checked. False, with nothing changed,
+// while the mount is parked or where the target's pose on arrival is below
+// the altitude limit.
+bool ctrl_goto_start(AppState *state, double ra, double dec);
 
-// What one slewing step did.
-enum class SlewStep { kMoving, kArrived, kRefused };
+// Slews to the park pose and holds it there without tracking (Telescope,
+// Park); nothing where already parked.
+void ctrl_telescope_park(AppState *state);
 
-// One step of a slew lasting seconds, at instant now: the pointing moves along
-// the great circle toward the target's place at now (its hour angle keeps
-// growing as the sky turns) by kSlewDegreesPerSecond * seconds, through
-// ctrl_eq_move_to, so that the field rotation is held. Within that distance
-// (or kSlewArrivalDegrees) it lands on the target exactly: kArrived. Between
-// two poses above the limit the great circle stays above it; a step that
-// would still be refused (the target has set) is not taken: kRefused. A step
-// of no time, negative or NaN, does nothing: kMoving.
-SlewStep ctrl_slew_step(AppState *state, double seconds, SkyTime now);
+// Opens the Axis Limits dialog, or raises it: each axis's top speed and
+// acceleration in spin buttons that take (0, 90] only, applied to the mount as
+// they change (a slew under way is planned again). Returns the dialog.
+GtkWidget *ctrl_open_limits_dialog(AppState *state);
 
-// Ends a slew or tracking where the mount is: View, Track the Sky is
-// unchecked. Telescope, Stop and Escape in the main window.
+// Ends a slew, parking, tracking, moves and guiding where the mount is: View,
+// Track the Sky is unchecked. Telescope, Stop and Escape in the main window.
 void ctrl_telescope_stop(AppState *state);
 
 // Sets the site's longitude (degrees east, clamped to [-180, 180]) and

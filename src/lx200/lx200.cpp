@@ -203,7 +203,7 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     // flushes, which on TCP leaves any reason after it to be read as the
     // answer to its next command; a client waiting for a '#' gives up after
     // its timeout, as with hand controllers that send "1" alone.
-    if (alt < mount.min_altitude - 1e-9) {
+    if (mount.parked || alt < mount.min_altitude - 1e-9) {
       reply += "1";
     } else {
       reply += "0";
@@ -225,6 +225,21 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
     act(command[0] == 'M' ? Lx200ActionKind::kMove : Lx200ActionKind::kStopMove);
     result->actions.back().direction = command[1];
     result->actions.back().rate = session->rate;
+  } else if (starts("Mg") && command.size() >= 3 && std::strchr("nsew", command[2])) {
+    // A guide pulse: up to four or five digits of milliseconds.
+    const std::string digits = argument(3);
+    const bool ok = !digits.empty() && digits.size() <= 5 &&
+                    digits.find_first_not_of("0123456789") == std::string::npos;
+    if (ok) {
+      act(Lx200ActionKind::kGuide, std::atof(digits.c_str()));
+      result->actions.back().direction = command[2];
+    } else {
+      reply += "0";
+    }
+  } else if (command == "hP") {
+    act(Lx200ActionKind::kPark);
+  } else if (command == "hW") {
+    act(Lx200ActionKind::kUnpark);
   } else if (command.size() == 2 && command[0] == 'R' && std::strchr("GCMS", command[1])) {
     session->rate = command[1];
   } else if (command == "D") {

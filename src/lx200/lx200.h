@@ -19,7 +19,8 @@ struct Lx200Mount {
   double longitude;     // degrees, east positive
   double utc;           // the mount's clock, POSIX seconds
   double min_altitude;  // lowest altitude the mount points at, degrees
-  bool slewing;         // a Go To is under way
+  bool slewing;         // a Go To or a park is under way
+  bool parked;          // parked: slews are refused
 };
 
 // What a client asked the mount to do.
@@ -32,12 +33,15 @@ enum class Lx200ActionKind {
   kSetLatitude,   // a: degrees
   kSetLongitude,  // a: degrees east
   kSetClock,      // a: POSIX seconds, UTC
+  kGuide,         // a guide pulse toward direction for a milliseconds (:Mgn0500#)
+  kPark,          // slew to the park pose and stay there (:hP#)
+  kUnpark,        // leave the park pose (:hW#, the hand controller waking)
 };
 
 struct Lx200Action {
   Lx200ActionKind kind;
   double a = 0, b = 0;
-  char direction = 0;  // 'n', 's', 'e' or 'w' for kMove and kStopMove
+  char direction = 0;  // 'n', 's', 'e' or 'w' for kMove, kStopMove and kGuide
   char rate = 0;       // 'G' guide, 'C' centre, 'M' find, 'S' slew, for kMove
 };
 

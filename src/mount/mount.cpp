@@ -2,7 +2,9 @@
 #include "mount/mount.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <string>
 
 #include "geometry/coord.h"
 #include "sky/sky.h"
@@ -131,18 +133,31 @@ bool lst_at(const Mount &m, double time, double *lst) {
   return true;
 }
 
-// The commanded place becomes the pose's own, where the mount was not yet
-// following a place.
-void begin_follow(Mount *m) {
-  if (m->following) return;
+// The place becomes the pose's own: wherever the axes stop off a place.
+void hold_pose(Mount *m) {
   mount_pointing(*m, &m->ha, &m->dec, &m->frot);
+}
+
+// From rest the place is the pose's own already, to the digit that the
+// caller may have given it (see mount_place).
+void begin_follow(Mount *m) {
   m->following = true;
 }
 
+// The axes stop where they are.
+void stop_axes(Mount *m) {
+  if (m->lag_axis >= 0) hold_pose(m);
+  m->rates = {0, 0, 0};
+  m->following = false;
+  m->lag_axis = -1, m->lag = 0;
+}
+
 void end_path(Mount *m) {
+  const bool on_a_path = on_path(*m);
   m->activity = MountActivity::kIdle;
   m->slew = MountSlew{m->axes, {}, 0, 0, 0};
   m->rates = {0, 0, 0};
+  if (on_a_path) hold_pose(m);
 }
 
 // Moves each axis toward want over dt within speed and acceleration (limits
@@ -232,8 +247,8 @@ MountEvent follow_piece(Mount *m, double dt) {
   }
   chase(m, want, dt, r);
   m->time += dt;
-  const bool pulsing = std::any_of(m->guide_left.begin(), m->guide_left.end(),
-                                   [](double left) { return left > 0; });
+  const bool pulsing =
+      std::any_of(m->guide_left.begin(), m->guide_left.end(), [](double left) { return left > 0; });
   if (!tracking(*m) && !m->moving && !pulsing && m->lag_axis < 0) {
     m->following = false;
     m->rates = {0, 0, 0};
@@ -289,7 +304,7 @@ Mount mount_new(const MountAxes &axes, double latitude, double longitude, double
   m.axes[2] = wrap360(axes[2]);
   m.latitude = latitude;
   m.longitude = longitude;
-  mount_pointing(m, &m.ha, &m.dec, &m.frot);
+  hold_pose(&m);
   return m;
 }
 
@@ -327,7 +342,8 @@ MountEvent mount_step(Mount *m, double time) {
     if (on_path(*m)) {
       e = path_piece(m, piece);
     } else if (m->following) {
-      if (tracking(*m)) piece = std::min(piece, kTrackingPiece / (m->track_rate * kMountSiderealRate));
+      if (tracking(*m))
+        piece = std::min(piece, kTrackingPiece / (m->track_rate * kMountSiderealRate));
       if (m->lag_axis >= 0 || m->moving || !tracking(*m)) piece = std::min(piece, kLaggingPiece);
       e = follow_piece(m, piece);
     } else {
@@ -352,21 +368,18 @@ void mount_place(Mount *m, const MountAxes &axes, double latitude, double time) 
     MountAxes end, rates;
     mount_slew_at(m->slew, m->slew.duration, &end, &rates);
     end_path(m);
-    const bool planned = m->slew_to_place ? mount_slew_to_place(m, m->target_ra, m->target_dec, m->time)
-                                          : mount_slew_to_axes(m, end, m->time);
+    const bool planned = m->slew_to_place
+                             ? mount_slew_to_place(m, m->target_ra, m->target_dec, m->time)
+                             : mount_slew_to_axes(m, end, m->time);
     if (!planned) end_path(m);
   }
-  if (m->following) mount_pointing(*m, &m->ha, &m->dec, &m->frot);
+  if (!on_path(*m)) hold_pose(m);
 }
 
 bool mount_slew_to_place(Mount *m, double ra, double dec, double time) {
   if (m->activity == MountActivity::kParked) return false;
   mount_step(m, time);
   Mount next = *m;
-  if (!next.following) {
-    double ha, d;
-    mount_pointing(next, &ha, &d, &next.frot);
-  }
   // The pose for the instant of arrival, which depends on the time the slew
   // takes: the sky moves a fraction of an arc minute a second, so a few
   // rounds settle it.
@@ -401,7 +414,6 @@ bool mount_sync(Mount *m, double ra, double dec, double time) {
   double lst;
   if (!lst_at(*m, time, &lst)) return false;
   Mount next = *m;
-  if (!next.following) mount_pointing(next, &next.ha, &next.dec, &next.frot);
   const double ha = wrap_ha(lst - ra);
   const MountAxes to = pose_of(next, ha, dec);
   if (below(next, to)) return false;
@@ -420,10 +432,20 @@ bool mount_track(Mount *m, double rate, double time) {
   }
   mount_step(m, time);
   if (!(rate > 0)) {
-    if (tracking(*m)) m->activity = MountActivity::kIdle;
+    // The axes stop where they are; moves and pulses go on from there.
+    if (!tracking(*m)) return true;
+    m->activity = MountActivity::kIdle;
+    stop_axes(m);
+    const bool pulsing = std::any_of(m->guide_left.begin(), m->guide_left.end(),
+                                     [](double left) { return left > 0; });
+    if (m->moving || pulsing) begin_follow(m);
     return true;
   }
   if (m->activity == MountActivity::kSlewing) end_path(m);
+  // The axes' rates were the sky's, sped up as much as the time-lapse was.
+  if (tracking(*m)) {
+    for (double &rate_of_axis : m->rates) rate_of_axis *= rate / m->track_rate;
+  }
   begin_follow(m);
   m->activity = MountActivity::kTracking;
   m->track_rate = rate;
@@ -460,11 +482,9 @@ bool mount_guide(Mount *m, unsigned direction, double milliseconds, double time)
 void mount_stop(Mount *m, double time) {
   mount_step(m, time);
   if (m->activity != MountActivity::kParked) end_path(m);
-  m->following = false;
+  stop_axes(m);
   m->moving = 0;
   m->guide_left = {0, 0, 0, 0};
-  m->rates = {0, 0, 0};
-  m->lag_axis = -1, m->lag = 0;
 }
 
 bool mount_park(Mount *m, double time) {
@@ -506,4 +526,31 @@ void mount_set_limits(Mount *m, const MountLimits &limits, double time) {
       end_path(m);
     }
   }
+}
+
+bool mount_parse_axes(const char *text, MountAxes *values) {
+  if (!text) return false;
+  const std::string s = text;
+  MountAxes read{};
+  size_t start = 0;
+  int count = 0;
+  for (; count < 3; count++) {
+    const size_t comma = std::min(s.find(',', start), s.size());
+    const char *first = s.data() + start, *last = s.data() + comma;
+    double x;
+    const auto [end, error] = std::from_chars(first, last, x);
+    if (error != std::errc() || end != last || !std::isfinite(x) || !(x > 0) ||
+        x > kMountMostLimit) {
+      return false;
+    }
+    read[count] = x;
+    start = comma + 1;
+    if (comma == s.size()) break;
+  }
+  if (count == 0)
+    read.fill(read[0]);
+  else if (count != 2 || start <= s.size())
+    return false;
+  *values = read;
+  return true;
 }

@@ -78,7 +78,7 @@ enum class MountActivity {
 enum MountDirection : unsigned { kMountNorth = 1, kMountSouth = 2, kMountEast = 4, kMountWest = 8 };
 
 // The sky turns once (360 degrees of hour angle) in a sidereal day.
-constexpr double kMountSiderealDay = 86164.0905;  // seconds
+constexpr double kMountSiderealDay = 86164.0905;                  // seconds
 constexpr double kMountSiderealRate = 360.0 / kMountSiderealDay;  // degrees per second
 // Guiding moves the place at half the sky's rate: about 7.5" a second.
 constexpr double kMountGuideRate = kMountSiderealRate / 2;
@@ -88,29 +88,29 @@ constexpr double kMountArrival = 1.0 / 3600.0;
 constexpr MountAxes kMountStartPose = {45.0, 0.0, 180.0};
 
 struct Mount {
-  double time = 0;                 // the instant this state describes
+  double time = 0;                   // the instant this state describes
   MountAxes axes = kMountStartPose;  // a1 in [0, 180], a2 in [-90, 90], a3 in [0, 360)
-  MountAxes rates = {0, 0, 0};     // each axis's rate, degrees per second
+  MountAxes rates = {0, 0, 0};       // each axis's rate, degrees per second
   MountLimits limits = mount_default_limits();
-  double latitude = 45;            // degrees, north positive
-  double longitude = 0;            // degrees, east positive
-  double min_altitude = 1;         // the lowest altitude it points at, degrees
+  double latitude = 45;              // degrees, north positive
+  double longitude = 0;              // degrees, east positive
+  double min_altitude = 1;           // the lowest altitude it points at, degrees
   MountAxes park = kMountStartPose;  // the park pose
   MountActivity activity = MountActivity::kIdle;
-  double track_rate = 1;           // times the sky's rate while tracking (time-lapse above 1)
+  double track_rate = 1;  // times the sky's rate while tracking (time-lapse above 1)
   // The commanded place while following the sky: hour angle in (-180, 180],
   // declination, and the field rotation held.
   double ha = 0, dec = 0, frot = 0;
-  bool following = false;          // the axes chase the commanded place
-  unsigned moving = 0;             // direction bits moving now
-  double move_speed = 0;           // their speed, degrees of the sky per second
+  bool following = false;                           // the axes chase the commanded place
+  unsigned moving = 0;                              // direction bits moving now
+  double move_speed = 0;                            // their speed, degrees of the sky per second
   std::array<double, 4> guide_left = {0, 0, 0, 0};  // seconds of pulse left: n, s, e, w
-  MountSlew slew{};                // the path of a slew or park
-  double slew_start = 0;           // the instant it began
-  bool slew_to_place = false;      // the slew ends tracking a place, not at rest
-  double target_ra = 0, target_dec = 0;  // a Go To's apparent place of date, degrees
-  int lag_axis = -1;               // the axis that held the mount back at the last step, or -1
-  double lag = 0;                  // how far the pointing is behind the place, degrees
+  MountSlew slew{};                                 // the path of a slew or park
+  double slew_start = 0;                            // the instant it began
+  bool slew_to_place = false;                       // the slew ends tracking a place, not at rest
+  double target_ra = 0, target_dec = 0;             // a Go To's apparent place of date, degrees
+  int lag_axis = -1;  // the axis that held the mount back at the last step, or -1
+  double lag = 0;     // how far the pointing is behind the place, degrees
 };
 
 // What a step brought about, for the window to show.
@@ -197,3 +197,8 @@ void mount_clock_moved(Mount *m, double shift);
 // New limits, which must be valid; a slew under way is planned again from the
 // pose now.
 void mount_set_limits(Mount *m, const MountLimits &limits, double time);
+
+// Reads a limit as the command line gives it: one number for all three axes
+// or three separated by commas (a1,a2,a3), in the C locale's form, each finite
+// and in (0, kMountMostLimit]. False (values untouched) for anything else.
+bool mount_parse_axes(const char *text, MountAxes *values);

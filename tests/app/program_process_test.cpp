@@ -143,22 +143,30 @@ TEST(ProgramProcess, ClosingTheMainWindowEndsWithStatusZero) {
   EXPECT_EQ(program.wait_for_exit(), 0);
 }
 
-TEST(ProgramProcess, UnknownArgumentsAreIgnored) {
-  Program program({"--no-such-option", "stray", "-z"});
+TEST(ProgramProcess, StrayArgumentsAreIgnored) {
+  Program program({"stray", "--axis-speed=3,5,8", "--axis-acceleration=90"});
   const std::string window = program.main_window();
   ASSERT_FALSE(window.empty()) << "the main window never appeared";
   send_delete_window(window);
   EXPECT_EQ(program.wait_for_exit(), 0);
 }
 
-TEST(ProgramProcess, HelpListsTheLongitudeAndABadLongitudeEndsWithStatusTwoAndWhy) {
-  EXPECT_NE(run(std::string(VELMORANT_PROGRAM) + " --help").find("--longitude=DEG"),
-            std::string::npos);
+TEST(ProgramProcess, HelpListsTheOptionsAndABadOrUnknownOneEndsWithStatusTwoAndWhy) {
+  const std::string help = run(std::string(VELMORANT_PROGRAM) + " --help");
+  for (const char *option :
+       {"--longitude=DEG", "--axis-speed=DEG_PER_S", "--axis-acceleration=DEG_PER_S2"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
   const struct {
     const char *argument, *says;
   } cases[] = {{"--longitude=east", "Cannot parse"},
                {"--longitude=180.5", "from -180 to 180"},
-               {"--longitude=nan", "from -180 to 180"}};
+               {"--longitude=nan", "from -180 to 180"},
+               {"--no-such-option", "Unknown option --no-such-option"},
+               {"--axis-speed=0", "--axis-speed takes one speed or three"},
+               {"--axis-speed=3,5,inf", "--axis-speed takes"},
+               {"--axis-acceleration=1,2", "--axis-acceleration takes"},
+               {"--axis-acceleration=90.5", "--axis-acceleration takes"}};
   for (const auto &c : cases) {
     const std::string out =
         run(std::string(VELMORANT_PROGRAM) + " " + c.argument + " 2>&1; echo \"status $?\"");

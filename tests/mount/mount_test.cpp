@@ -107,8 +107,8 @@ void vega(double time, double *ra, double *dec) {
 void place_of(const Mount &m, double *ra, double *dec) {
   double ha, frot, last;
   mount_pointing(m, &ha, dec, &frot);
-  ASSERT_TRUE(sky_local_sidereal_time(sky_time_from_unix(m.time), m.longitude * kCoordPi / 180,
-                                      &last));
+  ASSERT_TRUE(
+      sky_local_sidereal_time(sky_time_from_unix(m.time), m.longitude * kCoordPi / 180, &last));
   *ra = std::remainder(last * 180 / kCoordPi - ha, 360.0);
 }
 

@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/interface.h"
 #include "controls/controls.h"
+#include "controls/motion.h"
 #include "controls/telescope.h"
 #include "controls/tracking.h"
 #include "model/model.h"
@@ -22,6 +23,7 @@ inline AppState *open_app_window() {
   gl_init_gtkglext(state);
   ctrl_init_view_menu(state);
   ctrl_init_telescope(state);
+  ctrl_motion_init(state, mount_default_limits());
   fit_main_window_to_screen(state->main_window, state->drawing_area);
   gtk_widget_show(state->main_window);
   settle();
@@ -33,5 +35,6 @@ inline void close_app_window(AppState *state) {
   gtk_widget_destroy(state->main_window);
   process_events();
   delete state->model;
+  delete state->mount;
   g_free(state);
 }
