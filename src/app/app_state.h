@@ -46,8 +46,11 @@ struct AppState {
   Lx200Server *lx200;     // the LX200 server while it listens, else nullptr
   Mount *mount;           // the simulated mount, whose pose the scales show
   guint motion_source;    // the one motion timer while the mount moves, else 0
+  guint motion_interval;  // its interval, milliseconds
   gint showing;           // 1 while the motion timer writes the mount's pose into the scales
   double shown[8];        // what the scales showed at the last write: a1 a2 a3 ha dec frot alt az
+  double drawn[3];        // the axes the view last drew, degrees
+  gint hold_redraw;       // 1 while a write of the scales changes no pixel of the view
   gint show_rates;        // 1 while View, Axis Rates is checked
   GtkWidget *limits_dialog;  // the Axis Limits dialog while open, else nullptr
 };

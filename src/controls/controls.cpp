@@ -153,13 +153,13 @@ class Synchronisation {
 // Redraw request of the axes handler. Before the view exists there is nothing
 // to redraw; an unrealised widget ignores the request.
 void queue_redraw(const AppState *state) {
-  if (state->drawing_area) gtk_widget_queue_draw(state->drawing_area);
+  if (state->drawing_area && !state->hold_redraw) gtk_widget_queue_draw(state->drawing_area);
 }
 
 // Redraw request of the other handlers: the whole drawing area, through its
 // GL surface.
 void invalidate_view(const AppState *state) {
-  if (state->drawing_area) gl_surface_queue_redraw(state->drawing_area);
+  if (state->drawing_area && !state->hold_redraw) gl_surface_queue_redraw(state->drawing_area);
 }
 
 // True when an azimuth in degrees points north: just above 0 or just below

@@ -17,9 +17,11 @@ namespace {
 
 constexpr double kDeg = kCoordPi / 180.0;
 // A turn of an axis that moves the picture by about a pixel in the default
-// window, degrees: the pose is shown again once an axis has turned this far,
-// or a scale's one digit would read otherwise.
-constexpr double kPixelDegrees = 0.05;
+// window, degrees: the tube's end, 8 units from the pivot and 23 from the
+// camera under a 45 degree field 480 pixels high, moves 3.5 pixels a degree.
+// The pose is shown again once an axis has turned this far, or a scale's one
+// digit would read otherwise.
+constexpr double kPixelDegrees = 0.25;
 // The status bar says how far behind its place the mount is from this much,
 // degrees.
 constexpr double kLagShown = 1.0 / 60;
@@ -48,6 +50,11 @@ void remember_shown(AppState *state) {
   std::copy(now.begin(), now.end(), state->shown);
 }
 
+// The scales moved by hand: the view draws the pose they give.
+void remember_drawn(AppState *state) {
+  std::copy(state->mount->axes.begin(), state->mount->axes.end(), state->drawn);
+}
+
 // Writes the mount's pose into the scales as one move. A mount on its place
 // (at rest, tracking, moving, guiding) shows the place's hour angle and
 // declination, whose handler keeps them and the field rotation as they are;
@@ -56,6 +63,15 @@ void remember_shown(AppState *state) {
 void show_pose(AppState *state) {
   const Mount &m = *state->mount;
   state->showing = 1;
+  // Where the axes have turned by less than a pixel's worth since the view
+  // last drew them, only the scales' digits change: the picture is not drawn.
+  bool turned = false;
+  for (int i = 0; i < 3; i++) {
+    turned =
+        turned || std::fabs(std::remainder(m.axes[i] - state->drawn[i], 360.0)) >= kPixelDegrees;
+  }
+  if (turned) std::copy(m.axes.begin(), m.axes.end(), state->drawn);
+  state->hold_redraw = !turned;
   const bool on_path =
       m.activity == MountActivity::kSlewing || m.activity == MountActivity::kParking;
   if (!on_path && m.lag_axis < 0) {
@@ -67,6 +83,7 @@ void show_pose(AppState *state) {
     state->updating = updating;
     ctrl_eq_move_to(state, m.ha, m.dec);
     state->showing = 0;
+    state->hold_redraw = 0;
     remember_shown(state);
     return;
   }
@@ -79,6 +96,7 @@ void show_pose(AppState *state) {
   gtk_range_set_value(GTK_RANGE(state->a3_scale), m.axes[2]);
   if (gtk_range_get_value(GTK_RANGE(state->a3_scale)) == before) ctrl_on_a3_coords_changed(state);
   state->showing = 0;
+  state->hold_redraw = 0;
   remember_shown(state);
 }
 
@@ -113,11 +131,40 @@ void refresh_status_if_changed(AppState *state) {
   ctrl_refresh_status(state);
 }
 
+// Steps about 30 times a second; but tracking at the sky's own rate, on its
+// place, moves the picture by a pixel in a minute or so, and 4 steps a second
+// show each digit of a scale as it turns over, at a fraction of the cost.
+guint interval_of(const Mount &m) {
+  const bool slow =
+      m.activity == MountActivity::kTracking && m.track_rate <= 1 && m.lag_axis < 0 && !m.moving;
+  return slow ? kMotionSlowIntervalMs : kMotionIntervalMs;
+}
+
+gboolean motion_tick(gpointer user_data);
+
+// Runs the timer at the interval the mount needs while it is busy.
+void run_timer(AppState *state) {
+  const bool busy = mount_busy(*state->mount);
+  const guint interval = interval_of(*state->mount);
+  if (state->motion_source != 0 && (!busy || interval != state->motion_interval)) {
+    g_source_remove(state->motion_source);
+    state->motion_source = 0;
+  }
+  if (busy && state->motion_source == 0) {
+    state->motion_interval = interval;
+    state->motion_source = g_timeout_add(interval, motion_tick, state);
+  }
+}
+
 gboolean motion_tick(gpointer user_data) {
   auto *state = static_cast<AppState *>(user_data);
   ctrl_motion_step(state, false);
-  if (mount_busy(*state->mount)) return G_SOURCE_CONTINUE;
+  if (mount_busy(*state->mount) && interval_of(*state->mount) == state->motion_interval) {
+    return G_SOURCE_CONTINUE;
+  }
+  // This source ends here; another starts where the mount still moves.
   state->motion_source = 0;
+  run_timer(state);
   return G_SOURCE_REMOVE;
 }
 
@@ -137,6 +184,7 @@ void ctrl_motion_init(AppState *state, const MountLimits &limits) {
   state->mount->limits = limits;
   state->mount->min_altitude = state->min_altitude;
   remember_shown(state);
+  remember_drawn(state);
   g_signal_connect(state->main_window, "destroy", G_CALLBACK(on_main_window_destroy), state);
 }
 
@@ -159,9 +207,7 @@ void ctrl_motion_changed(AppState *state) {
   if (!state->mount) return;
   ctrl_motion_step(state, true);
   show_activity(state);
-  if (mount_busy(*state->mount) && state->motion_source == 0) {
-    state->motion_source = g_timeout_add(kMotionIntervalMs, motion_tick, state);
-  }
+  run_timer(state);
 }
 
 void ctrl_motion_take_scales(AppState *state) {
@@ -179,9 +225,8 @@ void ctrl_motion_take_scales(AppState *state) {
     m->frot = gtk_range_get_value(GTK_RANGE(state->frot_scale));
   }
   remember_shown(state);
-  if (mount_busy(*state->mount) && state->motion_source == 0) {
-    state->motion_source = g_timeout_add(kMotionIntervalMs, motion_tick, state);
-  }
+  remember_drawn(state);
+  run_timer(state);
   refresh_status_if_changed(state);
 }
 

@@ -13,8 +13,11 @@
 #include "app/app_state.h"
 #include "mount/mount.h"
 
-// Time between motion steps, milliseconds: about 30 a second.
+// Time between motion steps, milliseconds: about 30 a second; 4 a second
+// while the mount only tracks at the sky's own rate, when a scale's digit
+// turns over every few seconds and the picture moves a pixel a minute.
 constexpr guint kMotionIntervalMs = 33;
+constexpr guint kMotionSlowIntervalMs = 250;
 
 // Makes the mount from the scales (pose and latitude), state->longitude and
 // the sky clock now, with limits, and connects the closing of the main window,

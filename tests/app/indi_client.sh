@@ -3,8 +3,8 @@
 # (indi_lx200generic under indiserver, in TCP mode) connects to velmorant
 # started with --lx200 on a free port, sets the site, sends a Go To to
 # coordinates of date near where the mount points, watches it slew there,
-# syncs, aborts a long slew, is refused a Go To below the horizon, disconnects
-# and connects again.
+# syncs, aborts a long slew, guides, is refused a Go To below the horizon,
+# parks, disconnects and connects again.
 #   indi_client.sh PROGRAM OUTDIR
 set -euo pipefail
 program=$1 out=$2
@@ -93,6 +93,19 @@ near $stopped $after || fail "after the abort the mount moved from $stopped to $
 near $after "$sync_ra" "$target_dec" 3 && fail "the slew never started"
 near $after "$far_ra" "$target_dec" 3 && fail "the abort did not stop the slew short of the target"
 
+# A one-second guide pulse north, sent as the LX200 pulse command once the
+# driver is told to use it, moves the declination by 7.5" (half the sky's
+# rate) and nothing else.
+set_prop "Use Pulse Cmd.On=On"
+before=$(get EQUATORIAL_EOD_COORD.DEC)
+set_prop "TELESCOPE_TIMED_GUIDE_NS.TIMED_GUIDE_N;TIMED_GUIDE_S=1000;0"
+sleep 3
+guided=$(get EQUATORIAL_EOD_COORD.DEC)
+moved=$(python3 -c "print(round(($guided - $before) * 3600, 2))")
+echo "a 1000 ms pulse north moved the declination by $moved arc seconds"
+python3 -c "import sys; sys.exit(0 if abs($moved - 7.5) <= 1 else 1)" ||
+  fail "a 1000 ms pulse north moved the declination from $before to $guided"
+
 # A Go To to a star that never rises at 52.5 N is refused, and the driver
 # stays in step: it reads the place where the mount stands, twice over.
 # The Alert lasts until the driver's next poll: with polls 5 s apart for
@@ -112,6 +125,17 @@ for _ in 1 2; do
   sleep 1.5
 done
 
+# Park: the driver sends :hP# and polls :D# until the mount says it has
+# stopped; the park position is the start pose, at hour angle 0 and
+# declination 7.5 at this latitude.
+set_prop TELESCOPE_PARK.PARK=On
+wait_for 60 bash -c "[[ \$(indi_getprop -p $iport -t 2 '$device.TELESCOPE_PARK._STATE' | sed 's/.*=//') == Ok ]]" ||
+  fail "the driver never saw the mount parked"
+sleep 2
+parked=$(get EQUATORIAL_EOD_COORD.DEC)
+python3 -c "import sys; sys.exit(0 if abs($parked - 7.5) < 1 / 60 else 1)" ||
+  fail "parked at declination $parked, not at the start pose's 7.5"
+
 set_prop CONNECTION.DISCONNECT=On
 wait_for 10 bash -c "[[ \$(indi_getprop -p $iport -t 2 '$device.CONNECTION.CONNECT' | sed 's/.*=//') == Off ]]" ||
   fail "the driver did not disconnect"
@@ -121,4 +145,4 @@ near $(coords) $(coords) || fail "no coordinates after reconnecting"
 kill -0 $velmorant || fail "velmorant ended"
 echo "--- driver log:"
 grep -i 'lx200\|driver' "$out/indiserver.log" | tail -n 40
-echo "indi_client: connect, site, Go To, sync, abort, reconnect all passed"
+echo "indi_client: connect, site, Go To, sync, abort, guide, refusal, park, reconnect all passed"
