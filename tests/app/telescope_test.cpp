@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <utility>
 #include <string>
 
 #include "app/support.h"
@@ -80,6 +82,22 @@ class TelescopeTest : public testing::Test {
     *dec /= kDeg;
   }
   bool slewing() const { return state_->mount->activity == MountActivity::kSlewing; }
+  bool active(const char *name) {
+    return gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item(name)));
+  }
+  // The status bar's text.
+  std::string status() {
+    GtkWidget *label = nullptr;
+#if GTK_CHECK_VERSION(3, 0, 0)
+    label = gtk_statusbar_get_message_area(GTK_STATUSBAR(item("statusbar1")));
+    GList *children = gtk_container_get_children(GTK_CONTAINER(label));
+    label = GTK_WIDGET(children->data);
+    g_list_free(children);
+#else
+    label = GTK_STATUSBAR(item("statusbar1"))->label;
+#endif
+    return gtk_label_get_text(GTK_LABEL(label));
+  }
   AppState *state_ = nullptr;
 };
 
@@ -160,19 +178,6 @@ TEST_F(TelescopeTest, UnreadableTextAndAStarBelowTheHorizonMoveNothingAndSayWhy)
 }
 
 TEST_F(TelescopeTest, TheSiteSetsTheSiderealTimeAndTheStatusBarShowsTheSkyOnlyWhenAsked) {
-  GtkWidget *statusbar = item("statusbar1");
-  auto status = [&] {
-    GtkWidget *label = nullptr;
-#if GTK_CHECK_VERSION(3, 0, 0)
-    label = gtk_statusbar_get_message_area(GTK_STATUSBAR(statusbar));
-    GList *children = gtk_container_get_children(GTK_CONTAINER(label));
-    label = GTK_WIDGET(children->data);
-    g_list_free(children);
-#else
-    label = GTK_STATUSBAR(statusbar)->label;
-#endif
-    return std::string(gtk_label_get_text(GTK_LABEL(label)));
-  };
   EXPECT_EQ(status(), "");
   gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_sky")), TRUE);
   double ra, dec;
@@ -200,6 +205,79 @@ TEST_F(TelescopeTest, TheSiteSetsTheSiderealTimeAndTheStatusBarShowsTheSkyOnlyWh
   gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_sky")), FALSE);
   EXPECT_EQ(status(), "");
   EXPECT_EQ(state_->sky_source, 0u) << "a refresh runs with nothing to show";
+}
+
+TEST_F(TelescopeTest, UnequalAxisLimitsSetTheSlewTimeTheStatusBarCountsDownAndAParkedMountRefusesToMove) {
+  // Limits set in the Axis Limits dialog reach the mount; above 90 is refused.
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_limits")));
+  ASSERT_NE(state_->limits_dialog, nullptr);
+  const char *names[] = {"limit_speed_a1", "limit_speed_a2", "limit_speed_a3",
+                         "limit_accel_a1", "limit_accel_a2", "limit_accel_a3"};
+  const double values[] = {3, 5, 8, 2, 4, 200};
+  for (int i = 0; i < 6; i++) {
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(lookup_widget(state_->limits_dialog, names[i])),
+                              values[i]);
+  }
+  EXPECT_EQ(state_->mount->limits.acceleration[2], 90);
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(lookup_widget(state_->limits_dialog, names[5])), 6);
+  EXPECT_EQ(state_->mount->limits.speed, (MountAxes{3, 5, 8}));
+  EXPECT_EQ(state_->mount->limits.acceleration, (MountAxes{2, 4, 6}));
+  gtk_button_clicked(GTK_BUTTON(lookup_widget(state_->limits_dialog, "limits_close_button")));
+  EXPECT_EQ(state_->limits_dialog, nullptr);
+
+  // From the start-up pose to Vega: the slew takes the time planned for the
+  // slowest axis, says so as it goes, and lands on the star.
+  for (auto [scale, value] : {std::pair{state_->a1_scale, 45}, {state_->a2_scale, 0},
+                              {state_->a3_scale, 180}}) {
+    gtk_range_set_value(GTK_RANGE(scale), value);
+  }
+  ctrl_open_goto_dialog(state_);
+  choose_star("Vega");
+  const gint64 began = g_get_monotonic_time();
+  gtk_button_clicked(GTK_BUTTON(in_dialog("goto_ok_button")));
+  ASSERT_TRUE(slewing());
+  const double planned = state_->mount->slew.duration;
+  EXPECT_EQ(status().rfind("Slewing to 18h 3", 0), 0u) << status();
+  EXPECT_NE(status().find(" s left"), std::string::npos) << status();
+  follow_slew();
+  const double took = double(g_get_monotonic_time() - began) / G_USEC_PER_SEC;
+  std::printf("Vega from the start-up pose: %.2f s planned, %.2f s measured\n", planned, took);
+  EXPECT_NEAR(took, planned, 0.25);
+  double ha, dec;
+  vega_at(state_->mount->time, &ha, &dec);
+  const Snapshot arrived = snapshot_of(state_);
+  EXPECT_NEAR(scale_diff(kHa, arrived[kHa], ha) * std::cos(dec * kDeg), 0, kArcsecDeg);
+  EXPECT_NEAR(arrived[kDec], dec, kArcsecDeg);
+  EXPECT_TRUE(active("view_track"));
+
+  // Park: back to the start-up pose, where it holds without tracking.
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_park")));
+  EXPECT_FALSE(active("view_track"));
+  EXPECT_EQ(status().rfind("Parking: ", 0), 0u) << status();
+  const gint64 until = g_get_monotonic_time() + 60 * G_USEC_PER_SEC;
+  while (state_->mount->activity != MountActivity::kParked && g_get_monotonic_time() < until) {
+    gtk_main_iteration();
+  }
+  const Snapshot parked = snapshot_of(state_);
+  EXPECT_NEAR(parked[kA1], 45, 1e-9);
+  EXPECT_NEAR(parked[kA2], 0, 1e-9);
+  EXPECT_NEAR(parked[kA3], 180, 1e-9);
+  EXPECT_EQ(status(), "Parked");
+  // Go To and tracking are refused and say so or spring back; Unpark frees it.
+  ctrl_open_goto_dialog(state_);
+  choose_star("Vega");
+  gtk_button_clicked(GTK_BUTTON(in_dialog("goto_ok_button")));
+  ASSERT_NE(state_->goto_dialog, nullptr);
+  EXPECT_EQ(message(), "The mount is parked: choose Telescope, Unpark first.");
+  gtk_widget_destroy(state_->goto_dialog);
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_track")), TRUE);
+  EXPECT_FALSE(active("view_track"));
+  settle();
+  EXPECT_EQ(snapshot_of(state_), parked);
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_unpark")));
+  EXPECT_EQ(status(), "");
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_track")), TRUE);
+  EXPECT_TRUE(active("view_track"));
 }
 
 using TelescopeByKeysTest = TelescopeTest;

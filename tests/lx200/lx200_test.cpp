@@ -109,7 +109,8 @@ TEST(Lx200Commands, ReplyAsTheClassicHandControllerInBothPrecisions) {
 TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
   Lx200Session s;
   EXPECT_EQ(send(&s, ":Sr 06:45:09#:Sd -16*42:58#:MS#").reply, "110");
-  Lx200Result r = send(&s, ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#");
+  Lx200Result r = send(&s, ":CM#:RC#:Me#:Qe#:Q#:Sg 350*00#:St +60*30#:SG -02#:SL 01:30:00#"
+                           ":Mgn1000#:Mgw0042#:hP#:hW#");
   using K = Lx200ActionKind;
   // 350 west is 10 east; 01:30 local on the client's day, two hours ahead of
   // UTC (UTC is local time less 2 hours), is 23:30 UTC the day before.
@@ -118,7 +119,9 @@ TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
       {K::kSync, (6 + 45 / 60.0 + 9 / 3600.0) * kPi / 12, -(16 + 42 / 60.0 + 58 / 3600.0) * kDeg, 0, 0},
       {K::kMove, 0, 0, 'e', 'C'}, {K::kStopMove, 0, 0, 'e', 'C'}, {K::kStop, 0, 0, 0, 0},
       {K::kSetLongitude, 10, 0, 0, 0}, {K::kSetLatitude, 60.5, 0, 0, 0},
-      {K::kSetClock, 1796763600.0 - 21 * 3600 - 0.5 * 3600, 0, 0, 0}};
+      {K::kSetClock, 1796763600.0 - 21 * 3600 - 0.5 * 3600, 0, 0, 0},
+      {K::kGuide, 1000, 0, 'n', 0}, {K::kGuide, 42, 0, 'w', 0}, {K::kPark, 0, 0, 0, 0},
+      {K::kUnpark, 0, 0, 0, 0}};
   // clang-format on
   ASSERT_EQ(r.actions.size(), std::size(want));
   for (size_t i = 0; i < std::size(want); i++) {
@@ -132,6 +135,12 @@ TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
   // reads, and asks for nothing.
   r = send(&s, ":Sr 12:00:00#:Sd -80*00#:MS#");
   EXPECT_EQ(r.reply, "111");
+  EXPECT_TRUE(r.actions.empty());
+  // So is any Go To of a parked mount; a pulse without its length is malformed.
+  Lx200Mount parked = mount();
+  parked.parked = true;
+  r = send(&s, ":Sr 18:36:56#:Sd +38*47:01#:MS#:Mgn#:Mgs12x4#", parked);
+  EXPECT_EQ(r.reply, "11100");
   EXPECT_TRUE(r.actions.empty());
   Lx200Mount slewing = mount();
   slewing.slewing = true;
