@@ -72,9 +72,7 @@ void show_pose(AppState *state) {
   }
   if (turned) std::copy(m.axes.begin(), m.axes.end(), state->drawn);
   state->hold_redraw = !turned;
-  const bool on_path =
-      m.activity == MountActivity::kSlewing || m.activity == MountActivity::kParking;
-  if (!on_path && m.lag_axis < 0) {
+  if (!mount_on_path(m) && m.lag_axis < 0) {
     // The field rotation the place holds goes in first, handlers held off:
     // after a path the scale shows the path's last pose.
     const gint updating = state->updating;

@@ -110,7 +110,7 @@ bool tracking(const Mount &m) {
   return m.activity == MountActivity::kTracking;
 }
 bool on_path(const Mount &m) {
-  return m.activity == MountActivity::kSlewing || m.activity == MountActivity::kParking;
+  return mount_on_path(m);
 }
 
 // Axes that point at hour angle ha and declination dec (degrees) with the
@@ -154,6 +154,7 @@ void stop_axes(Mount *m) {
 
 void end_path(Mount *m) {
   const bool on_a_path = on_path(*m);
+  m->making_up = false;
   m->activity = MountActivity::kIdle;
   m->slew = MountSlew{m->axes, {}, 0, 0, 0};
   m->rates = {0, 0, 0};
@@ -222,7 +223,7 @@ MountEvent follow_piece(Mount *m, double dt) {
   MountEvent event = MountEvent::kNone;
   const double r = tracking(*m) ? m->track_rate : 1.0;
   double ha = m->ha, dec = m->dec;
-  if (tracking(*m)) ha += r * kMountSiderealRate * dt;
+  if (tracking(*m) || m->making_up) ha += r * kMountSiderealRate * dt;
   if (m->moving) {
     const double s = m->move_speed * dt;
     dec += ((m->moving & kMountNorth) ? s : 0) - ((m->moving & kMountSouth) ? s : 0);
@@ -240,13 +241,21 @@ MountEvent follow_piece(Mount *m, double dt) {
   if (below(*m, want)) {
     // The place stops at the limit; tracking, which would carry it further
     // down, ends there.
-    if (tracking(*m)) m->activity = MountActivity::kIdle, event = MountEvent::kSet;
+    if (tracking(*m) || m->making_up) {
+      m->activity = MountActivity::kIdle, m->making_up = false, event = MountEvent::kSet;
+    }
     want = pose_of(*m, m->ha, m->dec);
   } else {
     m->ha = ha, m->dec = dec;
   }
   chase(m, want, dt, r);
   m->time += dt;
+  if (m->making_up && m->lag_axis < 0) {
+    // On the place, within what the limits allow in a step: the slew ends.
+    m->making_up = false;
+    m->activity = MountActivity::kTracking;
+    event = MountEvent::kArrived;
+  }
   const bool pulsing =
       std::any_of(m->guide_left.begin(), m->guide_left.end(), [](double left) { return left > 0; });
   if (!tracking(*m) && !m->moving && !pulsing && m->lag_axis < 0) {
@@ -272,16 +281,21 @@ MountEvent path_piece(Mount *m, double dt) {
     return MountEvent::kParked;
   }
   const bool to_place = m->slew_to_place;
-  end_path(m);
   double lst;
-  if (!to_place || !lst_at(*m, m->time, &lst)) return MountEvent::kArrived;
+  if (!to_place || !lst_at(*m, m->time, &lst)) {
+    end_path(m);
+    return MountEvent::kArrived;
+  }
   // On the pose aimed at: from here the place itself, turning with the sky,
-  // is tracked, which makes up what the estimate of the arrival missed.
+  // is chased, which makes up what the estimate of the arrival missed; the
+  // slew ends once the axes are on it, and tracking at x1 goes on.
+  m->slew = MountSlew{m->axes, {}, 0, 0, 0};
+  m->rates = {0, 0, 0};
   m->ha = wrap_ha(lst - m->target_ra), m->dec = m->target_dec;
   m->following = true;
-  m->activity = MountActivity::kTracking;
+  m->making_up = true;
   m->track_rate = 1;
-  return MountEvent::kArrived;
+  return MountEvent::kNone;
 }
 
 // Plans a slew from the pose now to axes at time.
@@ -320,6 +334,11 @@ double mount_altitude(const MountAxes &axes) {
   double az, alt;
   coord_a3_to_altaz(&az, &alt, axes[0] * kDeg, axes[1] * kDeg, axes[2] * kDeg, 0);
   return alt / kDeg;
+}
+
+bool mount_on_path(const Mount &m) {
+  return (m.activity == MountActivity::kSlewing && !m.making_up) ||
+         m.activity == MountActivity::kParking;
 }
 
 bool mount_busy(const Mount &m) {

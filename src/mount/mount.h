@@ -108,7 +108,8 @@ struct Mount {
   MountSlew slew{};                                 // the path of a slew or park
   double slew_start = 0;                            // the instant it began
   bool slew_to_place = false;                       // the slew ends tracking a place, not at rest
-  double target_ra = 0, target_dec = 0;             // a Go To's apparent place of date, degrees
+  bool making_up = false;                // past its path, a slew chases its target's place
+  double target_ra = 0, target_dec = 0;  // a Go To's apparent place of date, degrees
   int lag_axis = -1;  // the axis that held the mount back at the last step, or -1
   double lag = 0;     // how far the pointing is behind the place, degrees
 };
@@ -130,6 +131,10 @@ Mount mount_new(const MountAxes &axes, double latitude, double longitude, double
 void mount_pointing(const Mount &m, double *ha, double *dec, double *frot);
 // The altitude of axes, degrees: asin(sin a1 cos a2).
 double mount_altitude(const MountAxes &axes);
+
+// True while the mount runs the path of a slew or a park (not once a slew,
+// past its path, makes up what the sky moved).
+bool mount_on_path(const Mount &m);
 
 // True while a step would change anything: a slew, tracking, a move, a pulse,
 // or axes still catching up their commanded place.

@@ -207,7 +207,8 @@ TEST_F(TelescopeTest, TheSiteSetsTheSiderealTimeAndTheStatusBarShowsTheSkyOnlyWh
   EXPECT_EQ(state_->sky_source, 0u) << "a refresh runs with nothing to show";
 }
 
-TEST_F(TelescopeTest, UnequalAxisLimitsSetTheSlewTimeTheStatusBarCountsDownAndAParkedMountRefusesToMove) {
+TEST_F(TelescopeTest,
+       UnequalAxisLimitsSetTheSlewTimeTheStatusBarCountsDownAndAParkedMountRefusesToMove) {
   // Limits set in the Axis Limits dialog reach the mount; above 90 is refused.
   gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_limits")));
   ASSERT_NE(state_->limits_dialog, nullptr);
@@ -227,8 +228,8 @@ TEST_F(TelescopeTest, UnequalAxisLimitsSetTheSlewTimeTheStatusBarCountsDownAndAP
 
   // From the start-up pose to Vega: the slew takes the time planned for the
   // slowest axis, says so as it goes, and lands on the star.
-  for (auto [scale, value] : {std::pair{state_->a1_scale, 45}, {state_->a2_scale, 0},
-                              {state_->a3_scale, 180}}) {
+  for (auto [scale, value] :
+       {std::pair{state_->a1_scale, 45}, {state_->a2_scale, 0}, {state_->a3_scale, 180}}) {
     gtk_range_set_value(GTK_RANGE(scale), value);
   }
   ctrl_open_goto_dialog(state_);
@@ -278,6 +279,9 @@ TEST_F(TelescopeTest, UnequalAxisLimitsSetTheSlewTimeTheStatusBarCountsDownAndAP
   EXPECT_EQ(status(), "");
   gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_track")), TRUE);
   EXPECT_TRUE(active("view_track"));
+  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item("view_rates")), TRUE);
+  EXPECT_EQ(status().rfind("a1 ", 0), 0u) << status();
+  EXPECT_NE(status().find("°/s   a3 "), std::string::npos) << status();
 }
 
 using TelescopeByKeysTest = TelescopeTest;
