@@ -736,8 +736,8 @@ GtkWidget *create_axis_limits_dialog(void) {
   hookup_object_no_ref(dialog, dialog, "axis_limits_dialog");
   for (guint i = 0; i < 6; i++) {
     // Limits are taken from (0, 90]: the spin buttons hold nothing else.
-    GtkWidget *spin = gtk_spin_button_new_with_range(0.01, 90.0, 0.1);
-    gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 2);
+    GtkWidget *spin = gtk_spin_button_new_with_range(0.001, 90.0, 0.1);
+    gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 3);
     add_table_row(table, i, _(labels[i]), spin);
     hookup_object(dialog, spin, names[i]);
   }

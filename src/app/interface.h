@@ -55,6 +55,6 @@ std::string help_text(void);
 
 // The Axis Limits dialog, "axis_limits_dialog": spin buttons limit_speed_a1,
 // limit_speed_a2, limit_speed_a3 (degrees per second) and limit_accel_a1,
-// limit_accel_a2, limit_accel_a3 (degrees per second squared), each from 0.01
+// limit_accel_a2, limit_accel_a3 (degrees per second squared), each from 0.001
 // to 90, and limits_close_button.
 GtkWidget *create_axis_limits_dialog(void);

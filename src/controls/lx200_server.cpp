@@ -79,23 +79,27 @@ unsigned direction_bit(char direction) {
   }
 }
 
-// The mount as a client sees it now: stepped to this instant (the motion
-// timer shows the pose at its next step).
+// The mount as a client sees it now: a copy stepped to this instant, so that
+// what the step brings about (an arrival) is still the motion timer's to show.
 Lx200Mount mount_of(const AppState *state) {
   Lx200Mount m{};
   const double utc = ctrl_motion_now(state);
-  mount_step(state->mount, utc);
-  const SkyTime now = sky_time_from_unix(utc);
-  if (!ctrl_mount_place(state, now, &m.ra, &m.dec)) m.ra = m.dec = 0;
-  if (!sky_local_sidereal_time(now, state->longitude * kDeg, &m.lst)) m.lst = 0;
-  const MountAxes &axes = state->mount->axes;
-  coord_a3_to_altaz(&m.az, &m.alt, axes[0] * kDeg, axes[1] * kDeg, axes[2] * kDeg, 0);
-  m.latitude = state->mount->latitude;
+  Mount now = *state->mount;
+  mount_step(&now, utc);
+  double ha, frot;
+  mount_pointing(now, &ha, &m.dec, &frot);
+  m.dec *= kDeg;
+  if (!sky_local_sidereal_time(sky_time_from_unix(utc), state->longitude * kDeg, &m.lst)) {
+    m.lst = 0;
+  }
+  m.ra = sky_right_ascension(m.lst, ha * kDeg);
+  coord_a3_to_altaz(&m.az, &m.alt, now.axes[0] * kDeg, now.axes[1] * kDeg, now.axes[2] * kDeg, 0);
+  m.latitude = now.latitude;
   m.longitude = state->longitude;
   m.utc = utc;
   m.min_altitude = state->min_altitude;
-  m.slewing = mount_slew_left(*state->mount) > 0;
-  m.parked = state->mount->activity == MountActivity::kParked;
+  m.slewing = mount_slew_left(now) > 0;
+  m.parked = now.activity == MountActivity::kParked;
   return m;
 }
 

@@ -60,12 +60,13 @@ void remember_drawn(AppState *state) {
 // declination, whose handler keeps them and the field rotation as they are;
 // on a path or behind its place the axes go in, a1 and a2 with the handlers
 // held off, then a3, whose handler recomputes every other scale.
-void show_pose(AppState *state) {
+void show_pose(AppState *state, bool draw) {
   const Mount &m = *state->mount;
   state->showing = 1;
   // Where the axes have turned by less than a pixel's worth since the view
-  // last drew them, only the scales' digits change: the picture is not drawn.
-  bool turned = false;
+  // last drew them, only the scales' digits change: the picture is not drawn,
+  // unless draw asks for it.
+  bool turned = draw;
   for (int i = 0; i < 3; i++) {
     turned =
         turned || std::fabs(std::remainder(m.axes[i] - state->drawn[i], 360.0)) >= kPixelDegrees;
@@ -192,10 +193,15 @@ double ctrl_motion_now(const AppState *state) {
 
 void ctrl_motion_step(AppState *state, bool force) {
   Mount *m = state->mount;
-  const MountEvent event = mount_step(m, ctrl_motion_now(state));
+  const double now = ctrl_motion_now(state);
+  // The system's clock was set back: the mount stands where it is and goes
+  // on from the new reading rather than waiting for the old one.
+  if (now < m->time - 1) mount_clock_moved(m, now - m->time);
+  const MountEvent event = mount_step(m, now);
   const bool still = !mount_busy(*m);
+  // Where it comes to rest the picture shows the very pose it rests in.
   if (force || event != MountEvent::kNone || still || shows_otherwise(state, readings(*m))) {
-    show_pose(state);
+    show_pose(state, still);
   }
   if (event != MountEvent::kNone || still) show_activity(state);
   refresh_status_if_changed(state);

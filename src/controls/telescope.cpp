@@ -182,7 +182,13 @@ bool try_goto(GtkWidget *dialog) {
     g_free(text);
     return false;
   }
-  return ctrl_goto_start(state, ra, dec);
+  if (ctrl_goto_start(state, ra, dec)) return true;
+  // Above the limit now, but setting below it before the mount could arrive.
+  gchar *text = g_strdup_printf(_("%s would sink lower than 1° before the mount could reach it."),
+                                name.c_str());
+  say(dialog, text);
+  g_free(text);
+  return false;
 }
 
 void on_goto_response(GtkDialog *dialog, gint response, gpointer /*user_data*/) {
@@ -384,11 +390,10 @@ double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double 
 }
 
 bool ctrl_goto_start(AppState *state, double ra, double dec) {
-  if (!mount_slew_to_place(state->mount, ra / kDeg, dec / kDeg, ctrl_motion_now(state))) {
-    return false;
-  }
-  ctrl_motion_changed(state);
-  return true;
+  const bool started =
+      mount_slew_to_place(state->mount, ra / kDeg, dec / kDeg, ctrl_motion_now(state));
+  ctrl_motion_changed(state);  // a refused slew still stepped the mount to now
+  return started;
 }
 
 void ctrl_telescope_park(AppState *state) {

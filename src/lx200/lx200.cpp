@@ -212,7 +212,9 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
   } else if (command == "CM") {
     const double alt =
         altitude_of(mount.lst - session->target_ra, session->target_dec, mount.latitude);
-    if (alt < mount.min_altitude - 1e-9) {
+    if (mount.parked) {
+      reply += "Mount is parked#";
+    } else if (alt < mount.min_altitude - 1e-9) {
       reply += "Object below the horizon#";
     } else {
       reply += "Coordinates     matched.        #";

@@ -303,6 +303,7 @@ void begin_path(Mount *m, const MountAxes &to, MountActivity activity, double ti
   m->slew = mount_plan_slew(m->axes, to, m->limits);
   m->slew_start = time;
   m->activity = activity;
+  m->making_up = false;
   m->following = false;
   m->moving = 0;
   m->guide_left = {0, 0, 0, 0};
@@ -377,12 +378,16 @@ MountEvent mount_step(Mount *m, double time) {
 
 void mount_place(Mount *m, const MountAxes &axes, double latitude, double time) {
   if (time > m->time) m->time = time;
-  m->axes = {std::clamp(axes[0], 0.0, 180.0), std::clamp(axes[1], -90.0, 90.0), wrap360(axes[2])};
+  const MountAxes to = {std::clamp(axes[0], 0.0, 180.0), std::clamp(axes[1], -90.0, 90.0),
+                        wrap360(axes[2])};
+  const bool moved = to != m->axes;
+  m->axes = to;
   m->latitude = latitude;
   m->rates = {0, 0, 0};
   m->lag_axis = -1, m->lag = 0;
   if (m->activity == MountActivity::kParked || m->activity == MountActivity::kParking) {
-    end_path(m);
+    // A new latitude alone leaves a parked mount parked.
+    if (moved || m->activity == MountActivity::kParking) end_path(m);
   } else if (m->activity == MountActivity::kSlewing) {
     MountAxes end, rates;
     mount_slew_at(m->slew, m->slew.duration, &end, &rates);
@@ -429,6 +434,9 @@ bool mount_slew_to_axes(Mount *m, const MountAxes &axes, double time) {
 }
 
 bool mount_sync(Mount *m, double ra, double dec, double time) {
+  if (m->activity == MountActivity::kParked || m->activity == MountActivity::kParking) {
+    return false;
+  }
   mount_step(m, time);
   double lst;
   if (!lst_at(*m, time, &lst)) return false;
@@ -436,7 +444,10 @@ bool mount_sync(Mount *m, double ra, double dec, double time) {
   const double ha = wrap_ha(lst - ra);
   const MountAxes to = pose_of(next, ha, dec);
   if (below(next, to)) return false;
-  if (next.activity == MountActivity::kSlewing) end_path(&next);
+  if (next.activity == MountActivity::kSlewing) {
+    end_path(&next);
+    next.frot = m->frot;  // the field rotation the slew held, not its path's
+  }
   next.axes = to;
   next.rates = {0, 0, 0};
   next.ha = ha, next.dec = dec;
@@ -539,7 +550,9 @@ void mount_set_limits(Mount *m, const MountLimits &limits, double time) {
   } else if (m->activity == MountActivity::kSlewing) {
     MountAxes end, rates;
     mount_slew_at(m->slew, m->slew.duration, &end, &rates);
+    const double frot = m->frot;
     end_path(m);
+    m->frot = frot;  // the field rotation the slew holds, not its path's
     if (m->slew_to_place ? !mount_slew_to_place(m, m->target_ra, m->target_dec, time)
                          : !mount_slew_to_axes(m, end, time)) {
       end_path(m);

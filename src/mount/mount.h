@@ -153,7 +153,8 @@ MountEvent mount_step(Mount *m, double time);
 
 // Puts the mount at axes and latitude at once (a hand on the scales): motion
 // toward a place goes on from there: tracking tracks the new place, a slew is
-// planned again from it, and a parked mount is unparked. Rates become 0.
+// planned again from it, and a parked mount moved elsewhere is unparked (a
+// new latitude alone keeps it parked). Rates become 0.
 void mount_place(Mount *m, const MountAxes &axes, double latitude, double time);
 
 // Slews to the apparent place ra, dec (degrees) with the field rotation held:
@@ -167,11 +168,13 @@ bool mount_slew_to_place(Mount *m, double ra, double dec, double time);
 bool mount_slew_to_axes(Mount *m, const MountAxes &axes, double time);
 
 // Is at the apparent place ra, dec (degrees) at once, the field rotation held:
-// a slew ends, tracking goes on. False where that is below the limit.
+// a slew ends, tracking goes on. False where that is below the limit, or
+// while parked or parking.
 bool mount_sync(Mount *m, double ra, double dec, double time);
 
-// Tracks the sky at rate times its own rate (1, 10, 100, 1000), or stops
-// tracking for 0. False while parked, slewing or parking (nothing changes).
+// Tracks the sky at rate times its own rate (1, 10, 100, 1000) from where the
+// axes are, ending a slew, or stops tracking for 0. False while parked or
+// parking (nothing changes).
 bool mount_track(Mount *m, double rate, double time);
 
 // Moves toward the directions (bits of MountDirection) at speed degrees of the

@@ -136,11 +136,12 @@ TEST(Lx200Commands, AskForTheActionsTheirArgumentsSay) {
   r = send(&s, ":Sr 12:00:00#:Sd -80*00#:MS#");
   EXPECT_EQ(r.reply, "111");
   EXPECT_TRUE(r.actions.empty());
-  // So is any Go To of a parked mount; a pulse without its length is malformed.
+  // So is any Go To or sync of a parked mount; a pulse without its length is
+  // malformed.
   Lx200Mount parked = mount();
   parked.parked = true;
-  r = send(&s, ":Sr 18:36:56#:Sd +38*47:01#:MS#:Mgn#:Mgs12x4#", parked);
-  EXPECT_EQ(r.reply, "11100");
+  r = send(&s, ":Sr 18:36:56#:Sd +38*47:01#:MS#:Mgn#:Mgs12x4#:CM#", parked);
+  EXPECT_EQ(r.reply, "11100Mount is parked#");
   EXPECT_TRUE(r.actions.empty());
   Lx200Mount slewing = mount();
   slewing.slewing = true;

@@ -141,6 +141,26 @@ TEST(Mount, GoesToAStarOnEveryAxisAtOnceLandsWithinAnArcsecondAndTracksIt) {
   EXPECT_NEAR(now_dec - dec, 0, kArcsec);
   mount_pointing(m, &ha, &dec, &now_ra);
   EXPECT_NEAR(std::remainder(now_ra - frot0, 360.0), 0, 1e-6) << "the field turned";
+
+  // A Go To caught at the end of its path, and new limits half way along
+  // another: each still lands, the field rotation held.
+  double deneb_ra, deneb_dec;
+  ASSERT_TRUE(sky_apparent_place(*sky_find_star("Deneb"), sky_time_from_unix(m.time), &deneb_ra,
+                                 &deneb_dec));
+  ASSERT_TRUE(mount_slew_to_place(&m, ra, dec + 5, m.time));
+  mount_step(&m, m.slew_start + m.slew.duration);
+  ASSERT_TRUE(m.making_up);
+  ASSERT_TRUE(
+      mount_slew_to_place(&m, deneb_ra * 180 / kCoordPi, deneb_dec * 180 / kCoordPi, m.time));
+  mount_step(&m, m.time + m.slew.duration / 2);
+  mount_set_limits(&m, mount_default_limits(), m.time);
+  const double end = m.time + m.slew.duration + 1;
+  while (m.time < end) mount_step(&m, m.time + 1.0 / 30);
+  EXPECT_EQ(m.activity, MountActivity::kTracking);
+  place_of(m, &now_ra, &now_dec);
+  EXPECT_NEAR(now_dec, deneb_dec * 180 / kCoordPi, kArcsec);
+  mount_pointing(m, &ha, &dec, &now_ra);
+  EXPECT_NEAR(std::remainder(now_ra - frot0, 360.0), 0, 1e-6) << "the field turned";
 }
 
 TEST(Mount, ParksRefusesToMoveUntilUnparkedAndGuidesAtHalfTheSkysRate) {
@@ -154,6 +174,9 @@ TEST(Mount, ParksRefusesToMoveUntilUnparkedAndGuidesAtHalfTheSkysRate) {
   EXPECT_FALSE(mount_guide(&m, kMountNorth, 1000, kEvening + 61));
   EXPECT_FALSE(mount_track(&m, 1, kEvening + 61));
   EXPECT_FALSE(mount_park(&m, kEvening + 61));
+  EXPECT_FALSE(mount_sync(&m, 10, 20, kEvening + 61));
+  mount_place(&m, m.axes, 30, kEvening + 61);  // a new latitude alone keeps it parked
+  EXPECT_EQ(m.activity, MountActivity::kParked);
   EXPECT_EQ(m.axes, kMountStartPose);
   mount_unpark(&m, kEvening + 62);
   EXPECT_EQ(m.activity, MountActivity::kIdle);
