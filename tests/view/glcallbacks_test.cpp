@@ -736,7 +736,9 @@ TEST_F(ViewMenuTest,
   process_events();
   ASSERT_FALSE(active("view_track"));
   const Snapshot tracked = snapshot_of(state_);
-  EXPECT_LT(tracked[kHa], -170);
+  // Across 180 to -180: a second and the frames of a loaded machine (GTK 3
+  // under the sanitizers takes three seconds in all) turn it some degrees.
+  EXPECT_LT(tracked[kHa], -150);
   const double rate =
       scale_diff(kHa, tracked[kHa], start[kHa]) / (double(stepped - started) / G_USEC_PER_SEC);
   EXPECT_NEAR(rate, 4.178, 0.418);        // degrees per second, within 10%
