@@ -230,10 +230,13 @@ void run(Lx200Session *session, const Lx200Mount &mount, const std::string &comm
   } else if (starts("Mg") && command.size() >= 3 && std::strchr("nsew", command[2])) {
     // A guide pulse: up to four or five digits of milliseconds.
     const std::string digits = argument(3);
-    const bool ok = !digits.empty() && digits.size() <= 5 &&
-                    digits.find_first_not_of("0123456789") == std::string::npos;
+    int milliseconds = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), milliseconds);
+    const bool ok = !digits.empty() && digits.size() <= 5 && error == std::errc() &&
+                    end == digits.data() + digits.size() && digits[0] != '-';
     if (ok) {
-      act(Lx200ActionKind::kGuide, std::atof(digits.c_str()));
+      act(Lx200ActionKind::kGuide, milliseconds);
       result->actions.back().direction = command[2];
     } else {
       reply += "0";
