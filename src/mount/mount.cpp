@@ -109,6 +109,11 @@ double wrap_ha(double h) {
 bool tracking(const Mount &m) {
   return m.activity == MountActivity::kTracking;
 }
+// Parked, or on the way there: nothing but Stop, Unpark or a hand moves it.
+bool held_by_park(const Mount &m) {
+  return m.activity == MountActivity::kParked || m.activity == MountActivity::kParking;
+}
+
 bool on_path(const Mount &m) {
   return mount_on_path(m);
 }
@@ -434,9 +439,7 @@ bool mount_slew_to_axes(Mount *m, const MountAxes &axes, double time) {
 }
 
 bool mount_sync(Mount *m, double ra, double dec, double time) {
-  if (m->activity == MountActivity::kParked || m->activity == MountActivity::kParking) {
-    return false;
-  }
+  if (held_by_park(*m)) return false;
   mount_step(m, time);
   double lst;
   if (!lst_at(*m, time, &lst)) return false;
@@ -457,9 +460,7 @@ bool mount_sync(Mount *m, double ra, double dec, double time) {
 }
 
 bool mount_track(Mount *m, double rate, double time) {
-  if (m->activity == MountActivity::kParked || m->activity == MountActivity::kParking) {
-    return false;
-  }
+  if (held_by_park(*m)) return false;
   mount_step(m, time);
   if (!(rate > 0)) {
     // The axes stop where they are; moves and pulses go on from there.
@@ -483,9 +484,7 @@ bool mount_track(Mount *m, double rate, double time) {
 }
 
 bool mount_move(Mount *m, unsigned directions, double speed, double time) {
-  if (m->activity == MountActivity::kParked || m->activity == MountActivity::kParking) {
-    return false;
-  }
+  if (held_by_park(*m)) return false;
   mount_step(m, time);
   if (!directions) {
     m->moving = 0;
