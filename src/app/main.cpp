@@ -9,12 +9,15 @@
 #include <cerrno>
 #endif
 
+#include <cmath>
 #include <string>
 
 #include "app/app_state.h"
 #include "app/callbacks.h"
 #include "app/interface.h"
 #include "app/support.h"
+#include "chart/chart.h"
+#include "chart/chart_plot.h"
 #include "controls/controls.h"
 #include "controls/lx200_server.h"
 #include "controls/motion.h"
@@ -60,6 +63,11 @@ struct Options {
   gchar *axis_speed = nullptr;         // --axis-speed's text, or nullptr
   gchar *axis_acceleration = nullptr;  // --axis-acceleration's text, or nullptr
   MountLimits limits = mount_default_limits();
+  double latitude = NAN;        // --latitude, degrees, NaN where not given
+  gchar *chart = nullptr;       // --chart's target, or nullptr for the window
+  gchar *date = nullptr;        // --date's text, or nullptr
+  gchar *output = nullptr;      // --output's path, or nullptr
+  double field_rotation = NAN;  // --field-rotation, degrees, NaN where not given
 };
 
 Options *parsed_options = nullptr;
@@ -113,6 +121,19 @@ void parse_options(int *argc, char ***argv, Options *options) {
        N_("Acceleration of every axis, or of a1,a2,a3, in degrees per second squared, above 0 "
           "and at most 90 (default 2.5)"),
        N_("DEG_PER_S2")},
+      {"latitude", 0, 0, G_OPTION_ARG_DOUBLE, &options->latitude,
+       N_("Site latitude in degrees, north positive, from -90 to 90 (default 45)"), N_("DEG")},
+      {"chart", 0, 0, G_OPTION_ARG_STRING, &options->chart,
+       N_("Write the chart of a night for STAR (a name of the Go To list, or RA,DEC of date) to "
+          "the file --output names, and open no window"),
+       N_("STAR")},
+      {"date", 0, 0, G_OPTION_ARG_STRING, &options->date,
+       N_("The chart's date, YYYY-MM-DD: the night that begins that evening (default today)"),
+       N_("DATE")},
+      {"field-rotation", 0, 0, G_OPTION_ARG_DOUBLE, &options->field_rotation,
+       N_("The field rotation the charted mount holds, in degrees (default 0)"), N_("DEG")},
+      {"output", 0, 0, G_OPTION_ARG_FILENAME, &options->output,
+       N_("The chart's file: .png, .svg, .pdf or .csv"), N_("FILE")},
       {nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
   parsed_options = options;
   GOptionContext *context = g_option_context_new(nullptr);
@@ -146,9 +167,64 @@ void parse_options(int *argc, char ***argv, Options *options) {
                kProgramName, options->axis_acceleration);
     exit(2);
   }
+  if (!std::isnan(options->latitude) &&
+      !(options->latitude >= -90.0 && options->latitude <= 90.0)) {
+    g_printerr(_("%s: the latitude must be from -90 to 90 degrees (north positive), not %g\n"),
+               kProgramName, options->latitude);
+    exit(2);
+  }
+  if (!options->chart &&
+      (options->date || options->output || !std::isnan(options->field_rotation))) {
+    g_printerr(_("%s: --date, --field-rotation and --output go with --chart\n"), kProgramName);
+    exit(2);
+  }
   g_free(options->axis_speed);
   g_free(options->axis_acceleration);
   options->axis_speed = options->axis_acceleration = nullptr;
+}
+
+// Writes the chart that --chart asks for and ends the program: status 0 and
+// nothing said where it is written, else one line saying why and status 2,
+// with no file left behind.
+[[noreturn]] void write_chart(const Options &options) {
+  auto fail = [](const std::string &why) {
+    g_printerr("%s: %s\n", kProgramName, why.c_str());
+    exit(2);
+  };
+  ChartRequest request;
+  if (!chart_parse_target(options.chart, &request)) {
+    gchar *text = g_strdup_printf(_("--chart takes a star of the Go To list or RA,DEC of date "
+                                    "(18h 36m 56.3s,+38° 47′ 01″ or 18.6156,38.78), not “%s”"),
+                                  options.chart);
+    fail(text);
+  }
+  if (options.date) {
+    if (!chart_parse_date(options.date, &request.year, &request.month, &request.day)) {
+      gchar *text = g_strdup_printf(_("--date takes a date as YYYY-MM-DD (2026-06-21), not “%s”"),
+                                    options.date);
+      fail(text);
+    }
+  } else {
+    GDateTime *now = g_date_time_new_now_local();
+    request.year = g_date_time_get_year(now);
+    request.month = g_date_time_get_month(now);
+    request.day = g_date_time_get_day_of_month(now);
+    g_date_time_unref(now);
+  }
+  if (!options.output) fail(_("--chart needs --output=FILE (.png, .svg, .pdf or .csv)"));
+  if (!std::isnan(options.latitude)) request.latitude = options.latitude;
+  request.longitude = options.longitude;
+  if (!std::isnan(options.field_rotation)) request.field_rotation = options.field_rotation;
+  request.limits = options.limits;
+  Chart chart;
+  std::string why;
+  if (!chart_compute(request, &chart, &why)) fail(why);
+  if (!chart_plot_write(chart, options.output, &why)) {
+    gchar *name = g_filename_display_name(options.output);
+    gchar *text = g_strdup_printf(_("cannot write the chart to “%s”: %s"), name, why.c_str());
+    fail(text);
+  }
+  exit(0);
 }
 
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
@@ -187,6 +263,7 @@ int main(int argc, char *argv[]) {
   textdomain(kTextDomain);
   Options options;
   parse_options(&argc, &argv, &options);
+  if (options.chart) write_chart(options);
   gtk_init(&argc, &argv);
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
   if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(on_x_connection_lost);
@@ -213,6 +290,10 @@ int main(int argc, char *argv[]) {
   ctrl_init_telescope(state);
   ctrl_set_longitude(state, options.longitude);
   ctrl_motion_init(state, options.limits);
+  // As if the hand had put the Latitude scale there.
+  if (!std::isnan(options.latitude)) {
+    gtk_range_set_value(GTK_RANGE(state->lat_scale), options.latitude);
+  }
   if (options.lx200) start_lx200(state, options);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 

@@ -118,12 +118,8 @@ bool on_path(const Mount &m) {
   return mount_on_path(m);
 }
 
-// Axes that point at hour angle ha and declination dec (degrees) with the
-// field rotation m.frot.
 MountAxes pose_of(const Mount &m, double ha, double dec) {
-  double a1, a2, a3;
-  coord_eq_to_a3(&a1, &a2, &a3, ha * kDeg, dec * kDeg, m.latitude * kDeg, m.frot * kDeg);
-  return {a1 / kDeg, a2 / kDeg, wrap360(a3 / kDeg)};
+  return mount_place_pose(m, ha, dec);
 }
 
 bool below(const Mount &m, const MountAxes &axes) {
@@ -334,6 +330,12 @@ void mount_pointing(const Mount &m, double *ha, double *dec, double *frot) {
   coord_a3_to_eq(&h, &d, a1, a2, a3, m.latitude * kDeg);
   coord_a3_to_frot(&f, a1, a2, a3, m.latitude * kDeg);
   *ha = wrap_ha(h / kDeg), *dec = d / kDeg, *frot = wrap360(f / kDeg);
+}
+
+MountAxes mount_place_pose(const Mount &m, double ha, double dec) {
+  double a1, a2, a3;
+  coord_eq_to_a3(&a1, &a2, &a3, ha * kDeg, dec * kDeg, m.latitude * kDeg, m.frot * kDeg);
+  return {a1 / kDeg, a2 / kDeg, wrap360(a3 / kDeg)};
 }
 
 double mount_altitude(const MountAxes &axes) {

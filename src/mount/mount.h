@@ -129,6 +129,11 @@ Mount mount_new(const MountAxes &axes, double latitude, double longitude, double
 // The hour angle, declination (degrees; hour angle in (-180, 180]) and field
 // rotation (degrees in [0, 360)) of the pose now.
 void mount_pointing(const Mount &m, double *ha, double *dec, double *frot);
+// The pose that points at hour angle ha and declination dec (degrees) with the
+// field rotation m.frot held, at m.latitude: the pose the mount tracks a place
+// in. a1 in [0, 180], a2 in [-90, 90], a3 in [0, 360); the singular points are
+// coord_eq_to_a3's.
+MountAxes mount_place_pose(const Mount &m, double ha, double dec);
 // The altitude of axes, degrees: asin(sin a1 cos a2).
 double mount_altitude(const MountAxes &axes);
 

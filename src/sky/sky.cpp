@@ -202,6 +202,24 @@ bool sky_apparent_place(const SkyStar &star, SkyTime t, double *ra, double *dec)
   return true;
 }
 
+bool sky_sun_place(SkyTime t, double *ra, double *dec) {
+  double tt1, tt2, ut11, ut12;
+  if (!tt_and_ut1(t, &tt1, &tt2, &ut11, &ut12)) return false;
+  double heliocentric[2][3], barycentric[2][3];
+  eraEpv00(tt1, tt2, heliocentric, barycentric);
+  // The Sun seen from the Earth is the Earth's heliocentric position reversed:
+  // a direction like a star's at infinity, which ERFA then carries to the place
+  // of date. Its light is not deflected by the Sun itself.
+  double sun[3], rc, dc;
+  eraSxp(-1.0, heliocentric[0], sun);
+  eraC2s(sun, &rc, &dc);
+  double ri, di, eo;
+  eraAtci13(eraAnp(rc), dc, 0.0, 0.0, 0.0, 0.0, tt1, tt2, &ri, &di, &eo);
+  *ra = eraAnp(ri - eo);
+  *dec = di;
+  return true;
+}
+
 double sky_hour_angle(double last, double ra) {
   return eraAnpm(last - ra);
 }

@@ -66,6 +66,14 @@ bool sky_local_sidereal_time(SkyTime t, double lon, double *last);
 // sky_gast is.
 bool sky_apparent_place(const SkyStar &star, SkyTime t, double *ra, double *dec);
 
+// The Sun's apparent geocentric place of date at t, as sky_apparent_place
+// gives a star's: the Earth's heliocentric position from ERFA's ephemeris
+// (good to a few seconds of arc), then annual aberration, precession and
+// nutation. The Sun moves so little in the 8 minutes its light takes that the
+// light time is left out (0.01"). No parallax: the Sun's 9" does not reach
+// 0.01 degree. False where sky_gast is.
+bool sky_sun_place(SkyTime t, double *ra, double *dec);
+
 // Hour angle (radians in (-pi, pi], positive west) of right ascension ra at
 // local sidereal time last.
 double sky_hour_angle(double last, double ra);

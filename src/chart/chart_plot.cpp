@@ -1,0 +1,419 @@
+// The chart's picture through PLplot, and its files.
+#include "chart/chart_plot.h"
+
+#include "geometry/coord.h"
+
+#include <libintl.h>
+#include <plplot.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#define _(text) dgettext("velmorant", text)
+
+namespace {
+
+// Colours of the palette (cmap0), by index.
+enum Colour : PLINT {
+  kBackground,
+  kInk,
+  kAltitude,
+  kA1,
+  kA2,
+  kA3,
+  kFieldRotation,
+  kAltAz,
+  kTwilight,
+  kBright,
+  kMarker,
+  kColours
+};
+constexpr PLINT kRed[kColours] = {255, 0, 40, 31, 230, 148, 214, 120, 228, 205, 110};
+constexpr PLINT kGreen[kColours] = {255, 0, 150, 119, 120, 103, 39, 80, 232, 212, 110};
+constexpr PLINT kBlue[kColours] = {255, 0, 40, 180, 10, 189, 40, 60, 245, 232, 110};
+constexpr PLINT kAxisColour[3] = {kA1, kA2, kA3};
+// Rates below this are drawn at it on the logarithmic axis.
+constexpr double kLeastRate = 1e-7;
+// Line styles: 1 solid, 2 short dashes.
+constexpr PLINT kSolid = 1, kDashed = 2;
+// The panels' left and right edges, and each one's bottom and top, as
+// fractions of the page.
+constexpr double kLeft = 0.08, kRight = 0.76;
+constexpr double kPanels[3][2] = {{0.57, 0.89}, {0.31, 0.53}, {0.08, 0.27}};
+// The sidereal day is shorter than the solar one by this factor.
+constexpr double kSiderealPerSolar = 86400.0 / kMountSiderealDay;
+
+// PLplot reads '#' as the start of an escape sequence: doubled, it is itself.
+std::string plain(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    out += c;
+    if (c == '#') out += '#';
+  }
+  return out;
+}
+
+// How a panel's y axis labels its values.
+enum class YLabels { kDecades, kPlain };
+
+// Times on the axis are hours from the first 0h UTC at or before the span;
+// labels read them (or sidereal hours) as the time of day. A y axis's values
+// are powers of ten (their logarithms given) or plain numbers.
+void axis_label(PLINT axis, PLFLT value, char *label, PLINT length, PLPointer data) {
+  if (axis == PL_Y_AXIS) {
+    if (*static_cast<const YLabels *>(data) == YLabels::kDecades) {
+      std::snprintf(label, size_t(length), "10#u%ld#d", std::lround(value));
+    } else {
+      std::snprintf(label, size_t(length), "%g", std::fabs(value) < 1e-12 ? 0.0 : value);
+    }
+    return;
+  }
+  const long minutes = std::lround(value * 60.0);
+  const long in_day = ((minutes % 1440) + 1440) % 1440;
+  std::snprintf(label, size_t(length), "%02ld:%02ld", in_day / 60, in_day % 60);
+}
+
+struct Frame {
+  double day0 = 0;        // POSIX seconds of the 0h UTC the axis counts from
+  double x0 = 0, x1 = 0;  // the span, hours from day0
+  double tick = 1;        // hours between labelled ticks
+};
+
+double hours(const Frame &f, double utc) {
+  return (utc - f.day0) / 3600.0;
+}
+
+// Lines through the samples for which value gives a number (not NaN), broken
+// at gaps and where the value jumps by more than jump (a3 coming round).
+template <typename F>
+void series(const Chart &chart, const Frame &f, F value, double jump) {
+  std::vector<PLFLT> x, y;
+  auto flush = [&] {
+    if (x.size() > 1) plline(PLINT(x.size()), x.data(), y.data());
+    x.clear(), y.clear();
+  };
+  for (const ChartSample &s : chart.samples) {
+    const double v = value(s);
+    if (std::isnan(v) || (!y.empty() && std::fabs(v - y.back()) > jump)) flush();
+    if (std::isnan(v)) continue;
+    x.push_back(hours(f, s.utc));
+    y.push_back(v);
+  }
+  flush();
+}
+
+// Shades the time where the Sun stands above -18 degrees (lightly) and above
+// kChartTwilight (more), over the whole height of the panel, y0 to y1.
+void shade_twilight(const Chart &chart, const Frame &f, double y0, double y1) {
+  const std::vector<ChartSample> &s = chart.samples;
+  auto band = [](double sun) { return sun >= kChartTwilight ? 2 : sun >= -18.0 ? 1 : 0; };
+  for (size_t i = 0; i < s.size();) {
+    const int b = band(s[i].sun_altitude);
+    size_t j = i;
+    while (j + 1 < s.size() && band(s[j + 1].sun_altitude) == b) j++;
+    if (b > 0) {
+      // Half a step either side of the run, kept within the span.
+      const double half = chart.request.step / 7200.0;
+      const PLFLT xa = std::max(f.x0, hours(f, s[i].utc) - half);
+      const PLFLT xb = std::min(f.x1, hours(f, s[j].utc) + half);
+      const PLFLT xs[4] = {xa, xb, xb, xa}, ys[4] = {y0, y0, y1, y1};
+      plcol0(b == 2 ? kBright : kTwilight);
+      plfill(4, xs, ys);
+    }
+    i = j + 1;
+  }
+}
+
+const char *event_name(ChartEventKind kind) {
+  switch (kind) {
+    case ChartEventKind::kRise:
+      return _("rise");
+    case ChartEventKind::kSet:
+      return _("set");
+    case ChartEventKind::kTransit:
+      return _("transit");
+    case ChartEventKind::kDusk:
+      return _("dusk");
+    case ChartEventKind::kDawn:
+      return _("dawn");
+  }
+  return "";
+}
+
+// Dashed lines at each event within the span, named along the line in the
+// top panel (label true).
+void mark_events(const Chart &chart, const Frame &f, double y0, double y1, bool label) {
+  plcol0(kMarker);
+  plwidth(1.0);
+  for (const ChartEvent &e : chart.events) {
+    if (e.utc <= chart.start || e.utc >= chart.end) continue;  // the span's own ends
+    const double x = hours(f, e.utc);
+    pllsty(kDashed);
+    pljoin(x, y0, x, y1);
+    pllsty(kSolid);
+    if (label)
+      plptex(x - (f.x1 - f.x0) * 0.006, y1 - (y1 - y0) * 0.03, 0, -1, 0, event_name(e.kind));
+  }
+}
+
+// The panel's legend outside its right edge.
+void legend(const std::vector<std::string> &names, const std::vector<PLINT> &colours,
+            const std::vector<PLINT> &styles, const std::vector<bool> &boxes) {
+  const PLINT n = PLINT(names.size());
+  std::vector<PLINT> opts(n), lines(n), widths_unused(n), box_patterns(n, 0);
+  std::vector<PLFLT> widths(n, 2.0), box_scales(n, 0.8), box_widths(n, 1.0);
+  std::vector<const char *> texts(n);
+  std::vector<PLINT> text_colours(n, kInk);
+  for (PLINT i = 0; i < n; i++) {
+    opts[i] = boxes[i] ? PL_LEGEND_COLOR_BOX : PL_LEGEND_LINE;
+    texts[i] = names[i].c_str();
+  }
+  PLFLT width, height;
+  pllegend(&width, &height, PL_LEGEND_BACKGROUND,
+           PL_POSITION_RIGHT | PL_POSITION_OUTSIDE | PL_POSITION_VIEWPORT, 0.02, 0.0, 0.05,
+           kBackground, kInk, kSolid, 0, 0, n, opts.data(), 0.6, 0.8, 1.5, 0.0, text_colours.data(),
+           texts.data(), colours.data(), box_patterns.data(), box_scales.data(), box_widths.data(),
+           colours.data(), styles.data(), widths.data(), nullptr, nullptr, nullptr, nullptr);
+}
+
+// One panel's viewport, window, shading, markers and frame.
+void panel(const Chart &chart, const Frame &f, int index, double y0, double y1, const char *xopt,
+           const char *yopt, double ytick, const std::string &ylabel, YLabels labels) {
+  plslabelfunc(axis_label, &labels);
+  plvpor(kLeft, kRight, kPanels[index][0], kPanels[index][1]);
+  plwind(f.x0, f.x1, y0, y1);
+  shade_twilight(chart, f, y0, y1);
+  mark_events(chart, f, y0, y1, index == 0);
+  plcol0(kInk);
+  plwidth(1.0);
+  plbox(xopt, f.tick, 4, yopt, ytick, labels == YLabels::kDecades ? int(ytick) : 0);
+  plslabelfunc(axis_label, nullptr);
+  plmtex("l", 4.6, 0.5, 0.5, plain(ylabel).c_str());
+}
+
+std::string title(const Chart &chart) {
+  const ChartRequest &r = chart.request;
+  std::string target = chart.request.star ? std::string(_(chart.request.star->name))
+                                          : sky_format_ra(chart.ra * kCoordPi / 180.0) + "  " +
+                                                sky_format_dec(chart.dec * kCoordPi / 180.0);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", r.year, r.month, r.day);
+  char site[96];
+  std::snprintf(site, sizeof site, "%.2f° %s, %.2f° %s", std::fabs(r.latitude),
+                r.latitude < 0 ? _("S") : _("N"), std::fabs(r.longitude),
+                r.longitude < 0 ? _("W") : _("E"));
+  char text[400];
+  std::snprintf(text, sizeof text,
+                chart.whole_day ? _("%s from %s, the 24 hours from local noon of %s")
+                                : _("%s from %s, the night of %s"),
+                target.c_str(), site, date);
+  return text;
+}
+
+void draw(const Chart &chart) {
+  plscmap0(kRed, kGreen, kBlue, kColours);
+  // The page's own background, so that files and windows look alike.
+  plvpor(0, 1, 0, 1);
+  plwind(0, 1, 0, 1);
+  plcol0(kBackground);
+  const PLFLT page_x[4] = {0, 1, 1, 0}, page_y[4] = {0, 0, 1, 1};
+  plfill(4, page_x, page_y);
+  plschr(0, 0.75);
+
+  Frame f;
+  f.day0 = std::floor(chart.start / 86400.0) * 86400.0;
+  f.x0 = hours(f, chart.start), f.x1 = hours(f, chart.end);
+  if (f.x1 <= f.x0) f.x1 = f.x0 + 1;
+  f.tick = f.x1 - f.x0 > 12 ? 2 : 1;
+  const MountLimits &limits = chart.request.limits;
+  const std::vector<bool> lines_only(6, false);
+
+  // Angles: the altitude over the whole night, the axes and the field where
+  // the mount can follow.
+  panel(chart, f, 0, -90, 360, "bcsto", "bcnstv", 90, _("Angle (°)"), YLabels::kPlain);
+  plwidth(2.0);
+  plcol0(kAltitude);
+  series(
+      chart, f, [](const ChartSample &s) { return s.altitude; }, 360);
+  for (int i = 0; i < 3; i++) {
+    plcol0(kAxisColour[i]);
+    series(
+        chart, f, [i](const ChartSample &s) { return s.reachable ? s.axes[i] : NAN; }, 180);
+  }
+  plcol0(kFieldRotation);
+  // The field about 0 rather than across 0 and 360.
+  series(
+      chart, f,
+      [](const ChartSample &s) {
+        return s.reachable ? std::remainder(s.field_rotation, 360.0) : NAN;
+      },
+      180);
+  legend({_("altitude"), "a1", "a2", "a3", _("field rotation"), _("Sun −18° to −12°"),
+          _("Sun above −12°")},
+         {kAltitude, kA1, kA2, kA3, kFieldRotation, kTwilight, kBright},
+         {kSolid, kSolid, kSolid, kSolid, kSolid, kSolid, kSolid},
+         {false, false, false, false, false, true, true});
+  // Sidereal time along the top, on its own scale.
+  const double lst0 = chart.samples.empty()
+                          ? 0
+                          : chart.samples.front().lst - (chart.samples.front().utc - chart.start) /
+                                                            3600.0 * kSiderealPerSolar;
+  plcol0(kInk);
+  plslabelfunc(axis_label, nullptr);
+  plwind(lst0, lst0 + (f.x1 - f.x0) * kSiderealPerSolar, -90, 360);
+  plbox("cmsto", f.tick, 4, "", 0, 0);
+  plmtex("t", 2.6, 0.5, 0.5, plain(_("Local sidereal time")).c_str());
+  plmtex("t", 4.6, 0.5, 0.5, plain(title(chart)).c_str());
+
+  // Rates, absolute, on a logarithmic axis, with the top speeds.
+  double most = *std::max_element(limits.speed.begin(), limits.speed.end());
+  double least = 1e-3;
+  for (const ChartSample &s : chart.samples) {
+    most = std::max(most, std::fabs(s.altaz_azimuth_rate));
+    least = std::min(least, std::max(kLeastRate, std::fabs(s.altaz_azimuth_rate)));
+    if (!s.reachable) continue;
+    for (double r : s.rate) {
+      most = std::max(most, std::fabs(r));
+      least = std::min(least, std::max(kLeastRate, std::fabs(r)));
+    }
+  }
+  const double y0 = std::floor(std::log10(least)), y1 = std::ceil(std::log10(most * 1.5));
+  panel(chart, f, 1, y0, y1, "bcst", "bcnstov", y1 - y0 > 5 ? 2 : 1, _("Rate (°/s)"),
+        YLabels::kDecades);
+  plwidth(1.2);
+  for (int i = 0; i < 3; i++) {
+    plcol0(kAxisColour[i]);
+    pllsty(kDashed);
+    pljoin(f.x0, std::log10(limits.speed[i]), f.x1, std::log10(limits.speed[i]));
+  }
+  pllsty(kSolid);
+  plwidth(2.0);
+  auto logged = [](double r) { return std::log10(std::max(kLeastRate, std::fabs(r))); };
+  for (int i = 0; i < 3; i++) {
+    plcol0(kAxisColour[i]);
+    series(
+        chart, f, [&, i](const ChartSample &s) { return s.reachable ? logged(s.rate[i]) : NAN; },
+        1e9);
+  }
+  plcol0(kAltAz);
+  series(
+      chart, f, [&](const ChartSample &s) { return logged(s.altaz_azimuth_rate); }, 1e9);
+  legend({"a1", "a2", "a3", _("alt-az azimuth"), _("top speeds")}, {kA1, kA2, kA3, kAltAz, kInk},
+         {kSolid, kSolid, kSolid, kSolid, kDashed}, {false, false, false, false, false});
+
+  // The alt-az mount's field rotation rate.
+  double field = 1e-4;
+  for (const ChartSample &s : chart.samples) field = std::max(field, std::fabs(s.altaz_field_rate));
+  field *= 1.15;
+  panel(chart, f, 2, -field, field, "bcnsto", "bcnstov", 0, _("Field rate (°/s)"), YLabels::kPlain);
+  plcol0(kMarker);
+  pljoin(f.x0, 0, f.x1, 0);
+  plwidth(2.0);
+  plcol0(kAltAz);
+  series(
+      chart, f, [](const ChartSample &s) { return s.altaz_field_rate; }, 1e9);
+  legend({_("alt-az field")}, {kAltAz}, {kSolid}, {false});
+  plcol0(kInk);
+  plmtex("b", 3.0, 0.5, 0.5, plain(_("UTC")).c_str());
+}
+
+// True where PLplot has the device called name.
+bool has_device(const char *name) {
+  const char *menu[64], *devices[64];
+  const char **menu_p = menu, **devices_p = devices;
+  int n = 64;
+  plgDevs(&menu_p, &devices_p, &n);
+  for (int i = 0; i < n; i++) {
+    if (std::strcmp(devices[i], name) == 0) return true;
+  }
+  return false;
+}
+
+bool need_device(const char *name, std::string *error) {
+  if (has_device(name)) return true;
+  *error = std::string(_("PLplot has no device ")) + name +
+           _(" (Debian's plplot-driver-cairo provides it)");
+  return false;
+}
+
+void set_geometry(int width, int height) {
+  char geometry[32];
+  std::snprintf(geometry, sizeof geometry, "%dx%d", std::max(1, width), std::max(1, height));
+  plsetopt("geometry", geometry);
+}
+
+}  // namespace
+
+ChartFormat chart_format_of(const char *path) {
+  const char *dot = path ? std::strrchr(path, '.') : nullptr;
+  if (!dot || std::strchr(dot, '/')) return ChartFormat::kUnknown;
+  std::string ext;
+  for (const char *p = dot + 1; *p; p++) ext += char(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
+  if (ext == "png") return ChartFormat::kPng;
+  if (ext == "svg") return ChartFormat::kSvg;
+  if (ext == "pdf") return ChartFormat::kPdf;
+  if (ext == "csv") return ChartFormat::kCsv;
+  return ChartFormat::kUnknown;
+}
+
+bool chart_plot_draw(const Chart &chart, void *cairo, int width, int height, std::string *error) {
+  if (!need_device("extcairo", error)) return false;
+  PLINT stream;
+  plmkstrm(&stream);
+  plsdev("extcairo");
+  set_geometry(width, height);
+  plinit();
+  pl_cmd(PLESC_DEVINIT, cairo);
+  pladv(0);
+  draw(chart);
+  plend1();
+  return true;
+}
+
+bool chart_plot_write(const Chart &chart, const char *path, std::string *error) {
+  const ChartFormat format = chart_format_of(path);
+  const char *device = format == ChartFormat::kPng   ? "pngcairo"
+                       : format == ChartFormat::kSvg ? "svgcairo"
+                       : format == ChartFormat::kPdf ? "pdfcairo"
+                                                     : nullptr;
+  if (format == ChartFormat::kUnknown) {
+    *error = _("its extension is none of .png, .svg, .pdf and .csv");
+    return false;
+  }
+  if (device && !need_device(device, error)) return false;
+  FILE *file = std::fopen(path, "wb");
+  if (!file) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  bool written;
+  if (format == ChartFormat::kCsv) {
+    const std::string csv = chart_csv(chart);
+    written = std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
+    written = std::fclose(file) == 0 && written;
+  } else {
+    // PLplot writes to the file it is given and closes it at the end.
+    PLINT stream;
+    plmkstrm(&stream);
+    plsdev(device);
+    plsfile(file);
+    set_geometry(kChartFileWidth, kChartFileHeight);
+    plinit();
+    pladv(0);
+    draw(chart);
+    plend1();
+    struct stat st;
+    written = stat(path, &st) == 0 && st.st_size > 0;
+  }
+  if (!written) {
+    *error = _("the file could not be written in full");
+    unlink(path);
+  }
+  return written;
+}
