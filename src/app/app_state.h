@@ -6,6 +6,7 @@
 struct ModelParams;
 struct Lx200Server;
 struct Mount;
+struct SkyStar;
 
 // Allocated once by main and never freed. Every scale and drawing-area handler
 // receives it as its user data.
@@ -53,6 +54,8 @@ struct AppState {
   gint hold_redraw;       // 1 while a write of the scales changes no pixel of the view
   gint show_rates;        // 1 while View, Axis Rates is checked
   GtkWidget *limits_dialog;  // the Axis Limits dialog while open, else nullptr
+  GtkWidget *chart_window;   // the Night Chart window while open, else nullptr
+  const SkyStar *goto_star;  // the star of the last Go To, nullptr for a place or none
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

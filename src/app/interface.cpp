@@ -103,6 +103,7 @@ constexpr TelescopeItem kTelescopeItems[] = {
     {"telescope_set_park", N_("Set Park P_osition"), 0, GdkModifierType(0), false},
     {"telescope_site", N_("S_ite…"), 0, GdkModifierType(0), true},
     {"telescope_limits", N_("_Axis Limits…"), 0, GdkModifierType(0), false},
+    {"telescope_chart", N_("_Night Chart…"), 0, GdkModifierType(0), true},
 };
 
 // Rows of the separators that divide the scales into groups.
@@ -747,4 +748,44 @@ GtkWidget *create_axis_limits_dialog(void) {
   GtkWidget *close = gtk_dialog_add_button(GTK_DIALOG(dialog), "gtk-close", GTK_RESPONSE_CLOSE);
   hookup_object(dialog, close, "limits_close_button");
   return dialog;
+}
+
+GtkWidget *create_chart_window(void) {
+  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(window), _("Night Chart"));
+  GtkWidget *vbox = gtk_vbox_new(FALSE, 6);
+  gtk_container_set_border_width(GTK_CONTAINER(vbox), 12);
+  gtk_container_add(GTK_CONTAINER(window), vbox);
+  GtkWidget *row = gtk_hbox_new(FALSE, 6);
+  gtk_box_pack_start(GTK_BOX(vbox), row, FALSE, FALSE, 0);
+  // A label, its mnemonic reaching widget, both packed into the row.
+  auto labelled = [row](const char *text, GtkWidget *widget) {
+    GtkWidget *label = gtk_label_new_with_mnemonic(text);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), widget);
+    gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), widget, FALSE, FALSE, 0);
+  };
+  GtkWidget *chart_star = gtk_combo_box_text_new();
+  labelled(_("S_tar:"), chart_star);
+  GtkWidget *chart_date = gtk_entry_new();
+  gtk_entry_set_width_chars(GTK_ENTRY(chart_date), 11);
+  labelled(_("_Date:"), chart_date);
+  GtkWidget *chart_save = gtk_button_new_with_mnemonic(_("_Save As…"));
+  gtk_box_pack_end(GTK_BOX(row), chart_save, FALSE, FALSE, 0);
+  GtkWidget *chart_area = gtk_drawing_area_new();
+  gtk_widget_set_size_request(chart_area, 800, 576);
+  gtk_box_pack_start(GTK_BOX(vbox), chart_area, TRUE, TRUE, 0);
+  GtkWidget *chart_message = gtk_label_new("");
+  gtk_misc_set_alignment(GTK_MISC(chart_message), 0.0f, 0.5f);
+  gtk_label_set_line_wrap(GTK_LABEL(chart_message), TRUE);
+  gtk_box_pack_start(GTK_BOX(vbox), chart_message, FALSE, FALSE, 0);
+  gtk_widget_show_all(vbox);
+
+  hookup_object_no_ref(window, window, "chart_window");
+  hookup_object(window, chart_star, "chart_star");
+  hookup_object(window, chart_date, "chart_date");
+  hookup_object(window, chart_save, "chart_save");
+  hookup_object(window, chart_area, "chart_area");
+  hookup_object(window, chart_message, "chart_message");
+  return window;
 }

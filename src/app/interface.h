@@ -58,3 +58,9 @@ std::string help_text(void);
 // limit_accel_a2, limit_accel_a3 (degrees per second squared), each from 0.001
 // to 90, and limits_close_button.
 GtkWidget *create_axis_limits_dialog(void);
+
+// The Night Chart window, "chart_window", returned unshown: the star list
+// "chart_star" (empty: the caller fills it), the date entry "chart_date", the
+// "chart_save" button (Save As…), the drawing area "chart_area" (800 x 576 at
+// least) and a wrapped label "chart_message" under it. Nothing is connected.
+GtkWidget *create_chart_window(void);

@@ -218,7 +218,7 @@ void parse_options(int *argc, char ***argv, Options *options) {
   request.limits = options.limits;
   Chart chart;
   std::string why;
-  if (!chart_compute(request, &chart, &why)) fail(why);
+  if (!chart_compute(request, &chart, &why)) fail(_(why.c_str()));
   if (!chart_plot_write(chart, options.output, &why)) {
     gchar *name = g_filename_display_name(options.output);
     gchar *text = g_strdup_printf(_("cannot write the chart to “%s”: %s"), name, why.c_str());

@@ -8,6 +8,9 @@
 
 #include "geometry/coord.h"
 
+// Marks a reason for the catalogues; the caller translates it where it shows it.
+#define N_(text) text
+
 namespace {
 
 constexpr double kDeg = kCoordPi / 180.0;
@@ -225,17 +228,17 @@ bool chart_night(int year, int month, int day, double latitude, double longitude
 bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error) {
   const ChartRequest &r = request;
   if (!in_range(r.latitude, -90, 90)) {
-    *error = "the latitude must be from -90 to 90 degrees";
+    *error = N_("the latitude must be from -90 to 90 degrees");
   } else if (!in_range(r.longitude, -180, 180)) {
-    *error = "the longitude must be from -180 to 180 degrees";
+    *error = N_("the longitude must be from -180 to 180 degrees");
   } else if (!r.star && (!in_range(r.dec, -90, 90) || !std::isfinite(r.ra))) {
-    *error = "the declination must be from -90 to 90 degrees";
+    *error = N_("the declination must be from -90 to 90 degrees");
   } else if (!std::isfinite(r.field_rotation)) {
-    *error = "the field rotation must be a number of degrees";
+    *error = N_("the field rotation must be a number of degrees");
   } else if (!in_range(r.step, 1, 3600)) {
-    *error = "the step must be from 1 to 3600 seconds";
+    *error = N_("the step must be from 1 to 3600 seconds");
   } else if (!mount_limits_valid(r.limits)) {
-    *error = "every axis limit must be above 0 and at most 90";
+    *error = N_("every axis limit must be above 0 and at most 90");
   } else {
     error->clear();
   }
@@ -244,7 +247,7 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
   c.request = r;
   if (!chart_night(r.year, r.month, r.day, r.latitude, r.longitude, &c.start, &c.end,
                    &c.whole_day)) {
-    *error = "the date cannot be placed in time";
+    *error = N_("the date cannot be placed in time");
     return false;
   }
   const double middle = (c.start + c.end) / 2;
@@ -252,7 +255,7 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
   if (r.star) {
     double ra, dec;
     if (!sky_apparent_place(*r.star, sky_time_from_unix(middle), &ra, &dec)) {
-      *error = "the date cannot be placed in time";
+      *error = N_("the date cannot be placed in time");
       return false;
     }
     c.name = r.star->name;
@@ -264,7 +267,7 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
   Sidereal s;
   SunTable sun;
   if (!sidereal_at(middle, r.longitude, &s) || !sun_table(c.start, c.end - c.start, &sun)) {
-    *error = "the date cannot be placed in time";
+    *error = N_("the date cannot be placed in time");
     return false;
   }
   // Samples on whole steps of UTC, so that a minute's rows fall on the minute.

@@ -87,7 +87,7 @@ bool chart_night(int year, int month, int day, double latitude, double longitude
 double chart_sun_altitude(double utc, double latitude, double longitude);
 
 // Computes the chart that request asks for. False, with a one-line reason in
-// *error (English; the caller translates it), for a latitude outside [-90, 90],
+// *error (English, in the catalogues: the caller translates it), for a latitude outside [-90, 90],
 // a longitude outside [-180, 180], a declination outside [-90, 90], a step
 // outside [1, 3600], limits that mount_limits_valid refuses, or a date the sky
 // library cannot place.

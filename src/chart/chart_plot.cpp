@@ -44,7 +44,7 @@ constexpr double kLeastRate = 1e-7;
 constexpr PLINT kSolid = 1, kDashed = 2;
 // The panels' left and right edges, and each one's bottom and top, as
 // fractions of the page.
-constexpr double kLeft = 0.08, kRight = 0.76;
+constexpr double kLeft = 0.1, kRight = 0.76;
 constexpr double kPanels[3][2] = {{0.57, 0.89}, {0.31, 0.53}, {0.08, 0.27}};
 // The sidereal day is shorter than the solar one by this factor.
 constexpr double kSiderealPerSolar = 86400.0 / kMountSiderealDay;
@@ -194,7 +194,7 @@ void panel(const Chart &chart, const Frame &f, int index, double y0, double y1, 
   plwidth(1.0);
   plbox(xopt, f.tick, 4, yopt, ytick, labels == YLabels::kDecades ? int(ytick) : 0);
   plslabelfunc(axis_label, nullptr);
-  plmtex("l", 4.6, 0.5, 0.5, plain(ylabel).c_str());
+  plmtex("l", 5.4, 0.5, 0.5, plain(ylabel).c_str());
 }
 
 std::string title(const Chart &chart) {

@@ -12,6 +12,7 @@
 
 #include "app/interface.h"
 #include "app/support.h"
+#include "controls/chart_window.h"
 #include "controls/controls.h"
 #include "controls/lx200_server.h"
 #include "controls/motion.h"
@@ -182,7 +183,10 @@ bool try_goto(GtkWidget *dialog) {
     g_free(text);
     return false;
   }
-  if (ctrl_goto_start(state, ra, dec)) return true;
+  if (ctrl_goto_start(state, ra, dec)) {
+    state->goto_star = star;
+    return true;
+  }
   // Above the limit now, but setting below it before the mount could arrive.
   gchar *text = g_strdup_printf(_("%s would sink lower than 1° before the mount could reach it."),
                                 name.c_str());
@@ -240,6 +244,7 @@ void on_limit_changed(GtkSpinButton * /*spin*/, AppState *state) {
   if (!mount_limits_valid(limits)) return;
   mount_set_limits(state->mount, limits, ctrl_motion_now(state));
   ctrl_motion_changed(state);
+  ctrl_chart_changed(state);
 }
 
 void on_limits_response(GtkDialog *dialog, gint /*response*/, gpointer /*user_data*/) {
@@ -276,6 +281,10 @@ void on_set_park_activate(GtkMenuItem * /*item*/, AppState *state) {
 
 void on_limits_activate(GtkMenuItem * /*item*/, AppState *state) {
   ctrl_open_limits_dialog(state);
+}
+
+void on_chart_activate(GtkMenuItem * /*item*/, AppState *state) {
+  ctrl_open_chart_window(state);
 }
 
 void on_rate_toggled(GtkCheckMenuItem *radio, AppState *state) {
@@ -318,6 +327,7 @@ void on_main_window_destroy(GtkWidget * /*window*/, AppState *state) {
   if (state->goto_dialog) gtk_widget_destroy(state->goto_dialog);
   if (state->site_dialog) gtk_widget_destroy(state->site_dialog);
   if (state->limits_dialog) gtk_widget_destroy(state->limits_dialog);
+  if (state->chart_window) gtk_widget_destroy(state->chart_window);
   update_readout_timer(state);
 }
 
@@ -392,7 +402,8 @@ double ctrl_target_altitude(const AppState *state, SkyTime t, double ra, double 
 bool ctrl_goto_start(AppState *state, double ra, double dec) {
   const bool started =
       mount_slew_to_place(state->mount, ra / kDeg, dec / kDeg, ctrl_motion_now(state));
-  ctrl_motion_changed(state);  // a refused slew still stepped the mount to now
+  if (started) state->goto_star = nullptr;  // a place; the Go To dialog names its star
+  ctrl_motion_changed(state);               // a refused slew still stepped the mount to now
   return started;
 }
 
@@ -410,6 +421,7 @@ void ctrl_set_longitude(AppState *state, double longitude) {
   state->longitude = std::clamp(std::isfinite(longitude) ? longitude : 0.0, -180.0, 180.0);
   if (state->mount) state->mount->longitude = state->longitude;
   refresh_readouts(state);
+  ctrl_chart_changed(state);
 }
 
 std::string ctrl_sky_status(const AppState *state, SkyTime t) {
@@ -435,12 +447,8 @@ GtkWidget *ctrl_open_goto_dialog(AppState *state) {
     return state->goto_dialog;
   }
   GtkWidget *dialog = state->goto_dialog = create_goto_dialog();
-  auto *data = new GotoDialog{state, {}};
+  auto *data = new GotoDialog{state, ctrl_star_order()};
   g_object_set_data_full(G_OBJECT(dialog), "velmorant-goto", data, free_goto_data);
-  for (int i = 0; i < sky_star_count(); i++) data->stars.push_back(i);
-  std::sort(data->stars.begin(), data->stars.end(), [](int a, int b) {
-    return g_utf8_collate(_(sky_stars()[a].name), _(sky_stars()[b].name)) < 0;
-  });
   GtkWidget *list = lookup_widget(dialog, "goto_star");
   for (int i : data->stars) {
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list), _(sky_stars()[i].name));
@@ -499,6 +507,7 @@ void ctrl_init_telescope(AppState *state) {
   connect(state, "telescope_unpark", "activate", G_CALLBACK(on_unpark_activate));
   connect(state, "telescope_set_park", "activate", G_CALLBACK(on_set_park_activate));
   connect(state, "telescope_limits", "activate", G_CALLBACK(on_limits_activate));
+  connect(state, "telescope_chart", "activate", G_CALLBACK(on_chart_activate));
   constexpr std::array<int, 4> kRates = {1, 10, 100, 1000};
   for (int rate : kRates) {
     gchar *name = g_strdup_printf("track_rate_%d", rate);

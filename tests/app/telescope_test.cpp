@@ -4,12 +4,20 @@
 // and say why; the site's longitude and the sky's readouts.
 #include <gtest/gtest.h>
 
+#include <glib/gstdio.h>
+#include <gtk/gtk.h>
+#if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
+#include <gdk/gdkx.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <utility>
 #include <string>
 
 #include "app/support.h"
+#include "controls/chart_window.h"
 #include "mount/mount.h"
 #include "sky/sky.h"
 #include "support/app_window.h"
@@ -40,8 +48,10 @@ class TelescopeTest : public testing::Test {
   GtkWidget *in_dialog(const char *name) { return lookup_widget(state_->goto_dialog, name); }
   std::string message() { return gtk_label_get_text(GTK_LABEL(in_dialog("goto_message"))); }
   // Chooses the star called name in the Go To dialog's list.
-  void choose_star(const char *name) {
-    GtkComboBox *list = GTK_COMBO_BOX(in_dialog("goto_star"));
+  void choose_star(const char *name) { choose_in(in_dialog("goto_star"), name); }
+  // Chooses the row reading name in a star list.
+  void choose_in(GtkWidget *combo, const char *name) {
+    GtkComboBox *list = GTK_COMBO_BOX(combo);
     GtkTreeModel *model = gtk_combo_box_get_model(list);
     GtkTreeIter it;
     for (gboolean ok = gtk_tree_model_get_iter_first(model, &it); ok;
@@ -143,6 +153,108 @@ TEST_F(TelescopeTest, GoToAStarSlewsArrivesOnItsPlaceTracksAtTheSkysRateAndStopH
   process_events();
   EXPECT_EQ(snapshot_of(state_), stopped);
   EXPECT_FALSE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item("view_track"))));
+}
+
+// What the screen shows of a drawing area: the X server's pixels, or on
+// Wayland, where a client cannot read them back, what its handler paints.
+GdkPixbuf *shown(GtkWidget *area) {
+  const GtkAllocation a = allocation_of(area);
+#if GTK_CHECK_VERSION(3, 0, 0)
+#ifdef GDK_WINDOWING_X11
+  if (GDK_IS_X11_DISPLAY(gtk_widget_get_display(area))) {
+    return gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, a.width, a.height);
+  }
+#endif
+  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, a.width, a.height);
+  cairo_t *cr = cairo_create(surface);
+  gtk_widget_draw(area, cr);
+  cairo_destroy(cr);
+  GdkPixbuf *pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, a.width, a.height);
+  cairo_surface_destroy(surface);
+  return pixbuf;
+#else
+  return gdk_pixbuf_get_from_drawable(nullptr, gtk_widget_get_window(area), nullptr, 0, 0, 0, 0,
+                                      a.width, a.height);
+#endif
+}
+
+// Pixels that are not white, and pixels that differ between two pictures of
+// one size.
+std::pair<int, int> inked_and_changed(GdkPixbuf *now, GdkPixbuf *before) {
+  int inked = 0, changed = 0;
+  const int n = gdk_pixbuf_get_n_channels(now), stride = gdk_pixbuf_get_rowstride(now);
+  for (int y = 0; y < gdk_pixbuf_get_height(now); y++) {
+    for (int x = 0; x < gdk_pixbuf_get_width(now); x++) {
+      const guchar *p = gdk_pixbuf_get_pixels(now) + y * stride + x * n;
+      const guchar *q = before ? gdk_pixbuf_get_pixels(before) + y * stride + x * n : p;
+      inked += p[0] < 250 || p[1] < 250 || p[2] < 250;
+      changed += p[0] != q[0] || p[1] != q[1] || p[2] != q[2];
+    }
+  }
+  return {inked, changed};
+}
+
+// Telescope, Night Chart opens on the last Go To's star and tonight, and the
+// screen shows its chart; another star or the latitude draws another; a date
+// it cannot read says so and draws nothing; Save As writes what it shows.
+TEST_F(TelescopeTest, NightChartShowsTheGoToStarTonightAndRedrawsForAnotherStarOrLatitude) {
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_goto")));
+  process_events();
+  choose_star("Deneb");
+  gtk_button_clicked(GTK_BUTTON(in_dialog("goto_ok_button")));
+  gtk_menu_item_activate(GTK_MENU_ITEM(item("telescope_chart")));
+  settle();
+  GtkWidget *window = state_->chart_window;
+  ASSERT_NE(window, nullptr);
+  auto in_chart = [&](const char *name) { return lookup_widget(window, name); };
+  gchar *star = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(in_chart("chart_star")));
+  EXPECT_STREQ(star, "Deneb");
+  g_free(star);
+  // 21:00 UTC is 21:54 of mean solar time at 13.4 degrees east: tonight.
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(in_chart("chart_date"))), "2026-12-08");
+  auto message = [&] {
+    return std::string(gtk_label_get_text(GTK_LABEL(in_chart("chart_message"))));
+  };
+  EXPECT_NE(message().find("Fastest axis"), std::string::npos) << message();
+
+  GtkWidget *area = in_chart("chart_area");
+  GdkPixbuf *deneb = shown(area);
+  const int pixels = gdk_pixbuf_get_width(deneb) * gdk_pixbuf_get_height(deneb);
+  EXPECT_GT(inked_and_changed(deneb, nullptr).first, pixels / 20) << "no chart on the screen";
+  GdkPixbuf *previous = deneb;
+  const std::pair<const char *, std::function<void()>> changes[] = {
+      {"another star", [&] { choose_in(in_chart("chart_star"), "Sirius"); }},
+      {"the latitude", [&] { gtk_range_set_value(GTK_RANGE(state_->lat_scale), 30); }},
+  };
+  for (const auto &change : changes) {
+    SCOPED_TRACE(change.first);
+    change.second();
+    settle();
+    GdkPixbuf *now = shown(area);
+    EXPECT_GT(inked_and_changed(now, previous).second, pixels / 100)
+        << "the chart stayed as it was";
+    g_object_unref(previous);
+    previous = now;
+  }
+  g_object_unref(previous);
+
+  const std::string csv = std::string(g_get_tmp_dir()) + "/velmorant-chart-window-test.csv";
+  std::string error;
+  ASSERT_TRUE(ctrl_chart_save(state_, csv.c_str(), &error)) << error;
+  gchar *text = nullptr;
+  ASSERT_TRUE(g_file_get_contents(csv.c_str(), &text, nullptr, nullptr));
+  EXPECT_EQ(std::string(text).rfind("utc,altitude_deg,", 0), 0u);
+  g_free(text);
+  g_remove(csv.c_str());
+
+  gtk_entry_set_text(GTK_ENTRY(in_chart("chart_date")), "2026-13-01");
+  settle();
+  EXPECT_NE(message().find("cannot be read"), std::string::npos) << message();
+  GdkPixbuf *blank = shown(area);
+  EXPECT_EQ(inked_and_changed(blank, nullptr).first, 0) << "a chart for a date it cannot read";
+  g_object_unref(blank);
+  EXPECT_FALSE(ctrl_chart_save(state_, csv.c_str(), &error));
+  EXPECT_FALSE(g_file_test(csv.c_str(), G_FILE_TEST_EXISTS));
 }
 
 TEST_F(TelescopeTest, UnreadableTextAndAStarBelowTheHorizonMoveNothingAndSayWhy) {
