@@ -134,8 +134,9 @@ SkyPoint sky_point(double lst, double ra, double dec, double latitude) {
   return {ha, alt / kDeg, wrap360(az / kDeg)};
 }
 
-// The angle from the direction of the pole to the zenith at the target: an
-// alt-az mount's field turns against it.
+// The parallactic angle at the target, degrees: the angle between the
+// directions to the pole and to the zenith. An alt-az mount's field turns
+// with it.
 double parallactic_angle(double ha, double dec, double latitude) {
   const double h = ha * kDeg, d = dec * kDeg, phi = latitude * kDeg;
   return std::atan2(std::sin(h), std::tan(phi) * std::cos(d) - std::sin(d) * std::cos(h)) / kDeg;
@@ -156,8 +157,8 @@ void fill_sample(const Mount &m, const Sidereal &s, const SunTable &sun, double 
   const SkyPoint after = sky_point(lst + turn, ra, dec, m.latitude);
   c.altaz_azimuth_rate = wrap180(after.az - before.az) / (2 * kDifference);
   c.altaz_altitude_rate = (after.alt - before.alt) / (2 * kDifference);
-  c.altaz_field_rate = -wrap180(parallactic_angle(after.ha, dec, m.latitude) -
-                                parallactic_angle(before.ha, dec, m.latitude)) /
+  c.altaz_field_rate = wrap180(parallactic_angle(after.ha, dec, m.latitude) -
+                               parallactic_angle(before.ha, dec, m.latitude)) /
                        (2 * kDifference);
   c.reachable = here.alt >= m.min_altitude;
   if (!c.reachable) return;

@@ -377,6 +377,7 @@ bool chart_plot_draw(const Chart &chart, void *cairo, int width, int height, std
 }
 
 bool chart_plot_write(const Chart &chart, const char *path, std::string *error) {
+  error->clear();
   const ChartFormat format = chart_format_of(path);
   const char *device = format == ChartFormat::kPng   ? "pngcairo"
                        : format == ChartFormat::kSvg ? "svgcairo"
@@ -387,11 +388,24 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
     return false;
   }
   if (device && !need_device(device, error)) return false;
-  FILE *file = std::fopen(path, "wb");
-  if (!file) {
-    *error = std::strerror(errno);
+  // Written beside the file, then renamed over it: a failure leaves no part
+  // of a file, and an existing file is replaced only by a whole chart.
+  struct stat st;
+  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+    *error = _("it is not a regular file");
     return false;
   }
+  std::string temporary = std::string(path) + ".XXXXXX";
+  const int fd = mkstemp(&temporary[0]);
+  FILE *file = fd < 0 ? nullptr : fdopen(fd, "wb");
+  if (!file) {
+    *error = std::strerror(errno);
+    if (fd >= 0) close(fd), unlink(temporary.c_str());
+    return false;
+  }
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);  // as fopen would have made it
   bool written;
   if (format == ChartFormat::kCsv) {
     const std::string csv = chart_csv(chart);
@@ -408,12 +422,16 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
     pladv(0);
     draw(chart);
     plend1();
-    struct stat st;
-    written = stat(path, &st) == 0 && st.st_size > 0;
+    written = stat(temporary.c_str(), &st) == 0 && st.st_size > 0;
   }
-  if (!written) {
+  if (written && rename(temporary.c_str(), path) != 0) {
+    *error = std::strerror(errno);
+  } else if (!written) {
     *error = _("the file could not be written in full");
-    unlink(path);
   }
-  return written;
+  if (!error->empty()) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
 }

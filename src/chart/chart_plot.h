@@ -26,5 +26,8 @@ bool chart_plot_draw(const Chart &chart, void *cairo, int width, int height, std
 // Writes chart to path in the format of its extension: the picture at
 // kChartFileWidth x kChartFileHeight, or the CSV of chart_csv. False, with a
 // one-line reason in *error and no file left behind, for an unknown extension,
-// a file that cannot be written, or a missing PLplot driver.
+// a file that cannot be written, a path that names something other than a
+// regular file, or a missing PLplot driver. The chart is written beside path
+// and renamed over it, so that an existing file is replaced only by a whole
+// chart.
 bool chart_plot_write(const Chart &chart, const char *path, std::string *error);
