@@ -23,7 +23,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 # A library package may carry Debian 13's "t64" suffix (64-bit time_t).
 toolkit_packages "$gtk"
-for lib in libc6 libgl1 "${wanted[@]}"; do
+for lib in libc6 libgl1 libplplot17 plplot-driver-cairo "${wanted[@]}"; do
   [[ ",$depends," =~ [,\ ]$lib(t64)?[\ ,] ]] || fail "Depends lacks $lib: $depends"
 done
 for lib in "${unwanted[@]}"; do
