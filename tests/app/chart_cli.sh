@@ -54,4 +54,23 @@ for row in "${bad[@]}"; do
   (($(printf '%s\n' "$said" | wc -l) == 1)) || fail "$args: more than one line: $said"
   [[ $(ls "$out") == "$before" ]] || fail "$args: left a file: $(ls "$out")"
 done
+# --latitude also sets the Latitude slider of the window: an LX200 client
+# reads the site's latitude back.
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+"$program" --latitude=-33.5 --lx200="$port" >"$out/window.log" 2>&1 &
+window=$!
+trap 'kill $window 2>/dev/null || true' EXIT
+latitude=$(python3 - "$port" <<'PY'
+import socket, sys, time
+for _ in range(100):
+    try:
+        s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+        break
+    except OSError:
+        time.sleep(0.1)
+s.sendall(b":Gt#")
+print(s.recv(64).decode())
+PY
+)
+[[ $latitude == "-33*30#" ]] || fail "--latitude=-33.5 gave the site latitude “$latitude”"
 echo "chart_cli: passed"
