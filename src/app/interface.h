@@ -45,7 +45,7 @@ GtkWidget *create_goto_dialog(void);
 GtkWidget *create_site_dialog(void);
 
 // The help text as written, one paragraph to an element (one message each for
-// translators): the title, then nine paragraphs.
+// translators): the title, then eleven paragraphs.
 constexpr int kHelpParagraphCount = 12;
 extern const char *const kHelpParagraphs[kHelpParagraphCount];
 
