@@ -183,26 +183,31 @@ void parse_options(int *argc, char ***argv, Options *options) {
   options->axis_speed = options->axis_acceleration = nullptr;
 }
 
-// Writes the chart that --chart asks for and ends the program: status 0 and
-// nothing said where it is written, else one line saying why and status 2,
-// with no file left behind.
-[[noreturn]] void write_chart(const Options &options) {
+// A message made by g_strdup_printf, as a string; the message is freed.
+std::string taken(gchar *text) {
+  std::string out = text ? text : "";
+  g_free(text);
+  return out;
+}
+
+// Writes the chart that --chart asks for. Returns the program's status: 0,
+// with nothing said, where it is written; else 2, with one line saying why and
+// no file left behind.
+int write_chart(const Options &options) {
   auto fail = [](const std::string &why) {
     g_printerr("%s: %s\n", kProgramName, why.c_str());
-    exit(2);
+    return 2;
   };
   ChartRequest request;
   if (!chart_parse_target(options.chart, &request)) {
-    gchar *text = g_strdup_printf(_("--chart takes a star of the Go To list or RA,DEC of date "
-                                    "(18h 36m 56.3s,+38° 47′ 01″ or 18.6156,38.78), not “%s”"),
-                                  options.chart);
-    fail(text);
+    return fail(taken(g_strdup_printf(_("--chart takes a star of the Go To list or RA,DEC of date "
+                                        "(18h 36m 56.3s,+38° 47′ 01″ or 18.6156,38.78), not “%s”"),
+                                      options.chart)));
   }
   if (options.date) {
     if (!chart_parse_date(options.date, &request.year, &request.month, &request.day)) {
-      gchar *text = g_strdup_printf(_("--date takes a date as YYYY-MM-DD (2026-06-21), not “%s”"),
-                                    options.date);
-      fail(text);
+      return fail(taken(g_strdup_printf(
+          _("--date takes a date as YYYY-MM-DD (2026-06-21), not “%s”"), options.date)));
     }
   } else {
     GDateTime *now = g_date_time_new_now_local();
@@ -211,20 +216,20 @@ void parse_options(int *argc, char ***argv, Options *options) {
     request.day = g_date_time_get_day_of_month(now);
     g_date_time_unref(now);
   }
-  if (!options.output) fail(_("--chart needs --output=FILE (.png, .svg, .pdf or .csv)"));
+  if (!options.output) return fail(_("--chart needs --output=FILE (.png, .svg, .pdf or .csv)"));
   if (!std::isnan(options.latitude)) request.latitude = options.latitude;
   request.longitude = options.longitude;
   if (!std::isnan(options.field_rotation)) request.field_rotation = options.field_rotation;
   request.limits = options.limits;
   Chart chart;
   std::string why;
-  if (!chart_compute(request, &chart, &why)) fail(_(why.c_str()));
+  if (!chart_compute(request, &chart, &why)) return fail(_(why.c_str()));
   if (!chart_plot_write(chart, options.output, &why)) {
-    gchar *name = g_filename_display_name(options.output);
-    gchar *text = g_strdup_printf(_("cannot write the chart to “%s”: %s"), name, why.c_str());
-    fail(text);
+    const std::string name = taken(g_filename_display_name(options.output));
+    return fail(
+        taken(g_strdup_printf(_("cannot write the chart to “%s”: %s"), name.c_str(), why.c_str())));
   }
-  exit(0);
+  return 0;
 }
 
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
@@ -263,7 +268,13 @@ int main(int argc, char *argv[]) {
   textdomain(kTextDomain);
   Options options;
   parse_options(&argc, &argv, &options);
-  if (options.chart) write_chart(options);
+  if (options.chart) {
+    const int status = write_chart(options);
+    g_free(options.chart);
+    g_free(options.date);
+    g_free(options.output);
+    return status;
+  }
   gtk_init(&argc, &argv);
 #if GTK_CHECK_VERSION(3, 0, 0) && defined(GDK_WINDOWING_X11)
   if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) XSetIOErrorHandler(on_x_connection_lost);
