@@ -113,8 +113,9 @@ double crossing(F f, double a, double b) {
 template <typename F>
 double first_crossing(F f, double from, double to, bool rising) {
   double prev = f(from);
-  for (double a = from; a < to; a += kSearchStep) {
-    const double b = std::min(a + kSearchStep, to);
+  const int steps = int(std::ceil((to - from) / kSearchStep));
+  for (int k = 0; k < steps; k++) {
+    const double a = from + k * kSearchStep, b = std::min(a + kSearchStep, to);
     const double next = f(b);
     if ((prev < 0) == rising && (next >= 0) == rising) return crossing(f, a, b);
     prev = next;
@@ -272,10 +273,11 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
     return false;
   }
   // Samples on whole steps of UTC, so that a minute's rows fall on the minute.
-  for (double t = std::ceil(c.start / r.step) * r.step; t <= c.end; t += r.step) {
-    c.samples.emplace_back();
-    fill_sample(m, s, sun, c.ra, c.dec, t, &c.samples.back());
-  }
+  const double first = std::ceil(c.start / r.step) * r.step;
+  const int count = int(std::floor((c.end - first) / r.step)) + 1;
+  c.samples.resize(size_t(std::max(0, count)));
+  for (int k = 0; k < count; k++)
+    fill_sample(m, s, sun, c.ra, c.dec, first + k * r.step, &c.samples[k]);
   // Events: bracketed between samples, then found to a tenth of a second.
   auto altitude = [&](double t) {
     return sky_point(lst_of(s, t), c.ra, c.dec, r.latitude).alt - m.min_altitude;
@@ -313,7 +315,7 @@ std::string chart_format_utc(double utc) {
   std::tm tm{};
   if (!gmtime_r(&t, &tm)) return "";
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm) == 0) return "";
   return text;
 }
 

@@ -15,7 +15,12 @@
 #include <cstring>
 #include <vector>
 
-#define _(text) dgettext("velmorant", text)
+namespace {
+// The program's text in the user's language.
+const char *tr(const char *text) {
+  return dgettext("velmorant", text);
+}
+}  // namespace
 
 namespace {
 
@@ -68,15 +73,15 @@ enum class YLabels { kDecades, kPlain };
 void axis_label(PLINT axis, PLFLT value, char *label, PLINT length, PLPointer data) {
   if (axis == PL_Y_AXIS) {
     if (*static_cast<const YLabels *>(data) == YLabels::kDecades) {
-      std::snprintf(label, size_t(length), "10#u%ld#d", std::lround(value));
+      (void)std::snprintf(label, size_t(length), "10#u%ld#d", std::lround(value));
     } else {
-      std::snprintf(label, size_t(length), "%g", std::fabs(value) < 1e-12 ? 0.0 : value);
+      (void)std::snprintf(label, size_t(length), "%g", std::fabs(value) < 1e-12 ? 0.0 : value);
     }
     return;
   }
   const long minutes = std::lround(value * 60.0);
   const long in_day = ((minutes % 1440) + 1440) % 1440;
-  std::snprintf(label, size_t(length), "%02ld:%02ld", in_day / 60, in_day % 60);
+  (void)std::snprintf(label, size_t(length), "%02ld:%02ld", in_day / 60, in_day % 60);
 }
 
 struct Frame {
@@ -133,15 +138,15 @@ void shade_twilight(const Chart &chart, const Frame &f, double y0, double y1) {
 const char *event_name(ChartEventKind kind) {
   switch (kind) {
     case ChartEventKind::kRise:
-      return _("rise");
+      return tr("rise");
     case ChartEventKind::kSet:
-      return _("set");
+      return tr("set");
     case ChartEventKind::kTransit:
-      return _("transit");
+      return tr("transit");
     case ChartEventKind::kDusk:
-      return _("dusk");
+      return tr("dusk");
     case ChartEventKind::kDawn:
-      return _("dawn");
+      return tr("dawn");
   }
   return "";
 }
@@ -199,20 +204,20 @@ void panel(const Chart &chart, const Frame &f, int index, double y0, double y1, 
 
 std::string title(const Chart &chart) {
   const ChartRequest &r = chart.request;
-  std::string target = chart.request.star ? std::string(_(chart.request.star->name))
+  std::string target = chart.request.star ? std::string(tr(chart.request.star->name))
                                           : sky_format_ra(chart.ra * kCoordPi / 180.0) + "  " +
                                                 sky_format_dec(chart.dec * kCoordPi / 180.0);
   char date[16];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", r.year, r.month, r.day);
+  (void)std::snprintf(date, sizeof date, "%04d-%02d-%02d", r.year, r.month, r.day);
   char site[96];
-  std::snprintf(site, sizeof site, "%.2f° %s, %.2f° %s", std::fabs(r.latitude),
-                r.latitude < 0 ? _("S") : _("N"), std::fabs(r.longitude),
-                r.longitude < 0 ? _("W") : _("E"));
+  (void)std::snprintf(site, sizeof site, "%.2f° %s, %.2f° %s", std::fabs(r.latitude),
+                      r.latitude < 0 ? tr("S") : tr("N"), std::fabs(r.longitude),
+                      r.longitude < 0 ? tr("W") : tr("E"));
   char text[400];
-  std::snprintf(text, sizeof text,
-                chart.whole_day ? _("%s from %s, the 24 hours from local noon of %s")
-                                : _("%s from %s, the night of %s"),
-                target.c_str(), site, date);
+  (void)std::snprintf(text, sizeof text,
+                      chart.whole_day ? tr("%s from %s, the 24 hours from local noon of %s")
+                                      : tr("%s from %s, the night of %s"),
+                      target.c_str(), site, date);
   return text;
 }
 
@@ -236,7 +241,7 @@ void draw(const Chart &chart) {
 
   // Angles: the altitude over the whole night, the axes and the field where
   // the mount can follow.
-  panel(chart, f, 0, -90, 360, "bcsto", "bcnstv", 90, _("Angle (°)"), YLabels::kPlain);
+  panel(chart, f, 0, -90, 360, "bcsto", "bcnstv", 90, tr("Angle (°)"), YLabels::kPlain);
   plwidth(2.0);
   plcol0(kAltitude);
   series(
@@ -254,8 +259,8 @@ void draw(const Chart &chart) {
         return s.reachable ? std::remainder(s.field_rotation, 360.0) : NAN;
       },
       180);
-  legend({_("altitude"), "a1", "a2", "a3", _("field rotation"), _("Sun −18° to −12°"),
-          _("Sun above −12°")},
+  legend({tr("altitude"), "a1", "a2", "a3", tr("field rotation"), tr("Sun −18° to −12°"),
+          tr("Sun above −12°")},
          {kAltitude, kA1, kA2, kA3, kFieldRotation, kTwilight, kBright},
          {kSolid, kSolid, kSolid, kSolid, kSolid, kSolid, kSolid},
          {false, false, false, false, false, true, true});
@@ -268,7 +273,7 @@ void draw(const Chart &chart) {
   plslabelfunc(axis_label, nullptr);
   plwind(lst0, lst0 + (f.x1 - f.x0) * kSiderealPerSolar, -90, 360);
   plbox("cmsto", f.tick, 4, "", 0, 0);
-  plmtex("t", 2.6, 0.5, 0.5, plain(_("Local sidereal time")).c_str());
+  plmtex("t", 2.6, 0.5, 0.5, plain(tr("Local sidereal time")).c_str());
   plmtex("t", 4.6, 0.5, 0.5, plain(title(chart)).c_str());
 
   // Rates, absolute, on a logarithmic axis, with the top speeds.
@@ -284,7 +289,7 @@ void draw(const Chart &chart) {
     }
   }
   const double y0 = std::floor(std::log10(least)), y1 = std::ceil(std::log10(most * 1.5));
-  panel(chart, f, 1, y0, y1, "bcst", "bcnstov", y1 - y0 > 5 ? 2 : 1, _("Rate (°/s)"),
+  panel(chart, f, 1, y0, y1, "bcst", "bcnstov", y1 - y0 > 5 ? 2 : 1, tr("Rate (°/s)"),
         YLabels::kDecades);
   plwidth(1.2);
   for (int i = 0; i < 3; i++) {
@@ -304,23 +309,24 @@ void draw(const Chart &chart) {
   plcol0(kAltAz);
   series(
       chart, f, [&](const ChartSample &s) { return logged(s.altaz_azimuth_rate); }, 1e9);
-  legend({"a1", "a2", "a3", _("alt-az azimuth"), _("top speeds")}, {kA1, kA2, kA3, kAltAz, kInk},
+  legend({"a1", "a2", "a3", tr("alt-az azimuth"), tr("top speeds")}, {kA1, kA2, kA3, kAltAz, kInk},
          {kSolid, kSolid, kSolid, kSolid, kDashed}, {false, false, false, false, false});
 
   // The alt-az mount's field rotation rate.
   double field = 1e-4;
   for (const ChartSample &s : chart.samples) field = std::max(field, std::fabs(s.altaz_field_rate));
   field *= 1.15;
-  panel(chart, f, 2, -field, field, "bcnsto", "bcnstov", 0, _("Field rate (°/s)"), YLabels::kPlain);
+  panel(chart, f, 2, -field, field, "bcnsto", "bcnstov", 0, tr("Field rate (°/s)"),
+        YLabels::kPlain);
   plcol0(kMarker);
   pljoin(f.x0, 0, f.x1, 0);
   plwidth(2.0);
   plcol0(kAltAz);
   series(
       chart, f, [](const ChartSample &s) { return s.altaz_field_rate; }, 1e9);
-  legend({_("alt-az field")}, {kAltAz}, {kSolid}, {false});
+  legend({tr("alt-az field")}, {kAltAz}, {kSolid}, {false});
   plcol0(kInk);
-  plmtex("b", 3.0, 0.5, 0.5, plain(_("UTC")).c_str());
+  plmtex("b", 3.0, 0.5, 0.5, plain(tr("UTC")).c_str());
 }
 
 // True where PLplot has the device called name.
@@ -337,14 +343,17 @@ bool has_device(const char *name) {
 
 bool need_device(const char *name, std::string *error) {
   if (has_device(name)) return true;
-  *error = std::string(_("PLplot has no device ")) + name +
-           _(" (Debian's plplot-driver-cairo provides it)");
+  char text[200];
+  (void)std::snprintf(text, sizeof text,
+                      tr("PLplot has no device %s (Debian's plplot-driver-cairo provides it)"),
+                      name);
+  *error = text;
   return false;
 }
 
 void set_geometry(int width, int height) {
   char geometry[32];
-  std::snprintf(geometry, sizeof geometry, "%dx%d", std::max(1, width), std::max(1, height));
+  (void)std::snprintf(geometry, sizeof geometry, "%dx%d", std::max(1, width), std::max(1, height));
   plsetopt("geometry", geometry);
 }
 
@@ -384,7 +393,7 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
                        : format == ChartFormat::kPdf ? "pdfcairo"
                                                      : nullptr;
   if (format == ChartFormat::kUnknown) {
-    *error = _("its extension is none of .png, .svg, .pdf and .csv");
+    *error = tr("its extension is none of .png, .svg, .pdf and .csv");
     return false;
   }
   if (device && !need_device(device, error)) return false;
@@ -392,7 +401,7 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
   // of a file, and an existing file is replaced only by a whole chart.
   struct stat st;
   if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
-    *error = _("it is not a regular file");
+    *error = tr("it is not a regular file");
     return false;
   }
   std::string temporary = std::string(path) + ".XXXXXX";
@@ -427,7 +436,7 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
   if (written && rename(temporary.c_str(), path) != 0) {
     *error = std::strerror(errno);
   } else if (!written) {
-    *error = _("the file could not be written in full");
+    *error = tr("the file could not be written in full");
   }
   if (!error->empty()) {
     unlink(temporary.c_str());

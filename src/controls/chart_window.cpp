@@ -197,8 +197,8 @@ int first_row(const AppState *state, const std::vector<int> &stars) {
 }  // namespace
 
 std::vector<int> ctrl_star_order() {
-  std::vector<int> stars;
-  for (int i = 0; i < sky_star_count(); i++) stars.push_back(i);
+  std::vector<int> stars(static_cast<size_t>(sky_star_count()));
+  for (int i = 0; i < sky_star_count(); i++) stars[size_t(i)] = i;
   std::sort(stars.begin(), stars.end(), [](int a, int b) {
     return g_utf8_collate(_(sky_stars()[a].name), _(sky_stars()[b].name)) < 0;
   });
