@@ -54,6 +54,10 @@ std::string catalogue_dir() {
   return dir;
 }
 
+// What an option of degrees holds until it is given: no one types it, and NaN
+// or infinity typed are refused rather than taken for "not given".
+constexpr double kNotGiven = -1e300;
+
 // The command line's options, parsed with the toolkit's own. An option the
 // program does not know is an error.
 struct Options {
@@ -63,11 +67,11 @@ struct Options {
   gchar *axis_speed = nullptr;         // --axis-speed's text, or nullptr
   gchar *axis_acceleration = nullptr;  // --axis-acceleration's text, or nullptr
   MountLimits limits = mount_default_limits();
-  double latitude = NAN;        // --latitude, degrees, NaN where not given
-  gchar *chart = nullptr;       // --chart's target, or nullptr for the window
-  gchar *date = nullptr;        // --date's text, or nullptr
-  gchar *output = nullptr;      // --output's path, or nullptr
-  double field_rotation = NAN;  // --field-rotation, degrees, NaN where not given
+  double latitude = kNotGiven;        // --latitude, degrees
+  gchar *chart = nullptr;             // --chart's target, or nullptr for the window
+  gchar *date = nullptr;              // --date's text, or nullptr
+  gchar *output = nullptr;            // --output's path, or nullptr
+  double field_rotation = kNotGiven;  // --field-rotation, degrees
 };
 
 Options *parsed_options = nullptr;
@@ -128,7 +132,7 @@ void parse_options(int *argc, char ***argv, Options *options) {
           "the file --output names, and open no window"),
        N_("STAR")},
       {"date", 0, 0, G_OPTION_ARG_STRING, &options->date,
-       N_("The chart's date, YYYY-MM-DD: the night that begins that evening (default today)"),
+       N_("The chart's date, YYYY-MM-DD: the night that begins that evening (default tonight's)"),
        N_("DATE")},
       {"field-rotation", 0, 0, G_OPTION_ARG_DOUBLE, &options->field_rotation,
        N_("The field rotation the charted mount holds, in degrees (default 0)"), N_("DEG")},
@@ -167,14 +171,19 @@ void parse_options(int *argc, char ***argv, Options *options) {
                kProgramName, options->axis_acceleration);
     exit(2);
   }
-  if (!std::isnan(options->latitude) &&
+  if (options->latitude != kNotGiven &&
       !(options->latitude >= -90.0 && options->latitude <= 90.0)) {
     g_printerr(_("%s: the latitude must be from -90 to 90 degrees (north positive), not %g\n"),
                kProgramName, options->latitude);
     exit(2);
   }
+  if (options->field_rotation != kNotGiven && !std::isfinite(options->field_rotation)) {
+    g_printerr(_("%s: the field rotation must be a number of degrees, not %g\n"), kProgramName,
+               options->field_rotation);
+    exit(2);
+  }
   if (!options->chart &&
-      (options->date || options->output || !std::isnan(options->field_rotation))) {
+      (options->date || options->output || options->field_rotation != kNotGiven)) {
     g_printerr(_("%s: --date, --field-rotation and --output go with --chart\n"), kProgramName);
     exit(2);
   }
@@ -210,16 +219,13 @@ int write_chart(const Options &options) {
           _("--date takes a date as YYYY-MM-DD (2026-06-21), not “%s”"), options.date)));
     }
   } else {
-    GDateTime *now = g_date_time_new_now_local();
-    request.year = g_date_time_get_year(now);
-    request.month = g_date_time_get_month(now);
-    request.day = g_date_time_get_day_of_month(now);
-    g_date_time_unref(now);
+    chart_tonight(double(g_get_real_time()) / G_USEC_PER_SEC, options.longitude, &request.year,
+                  &request.month, &request.day);
   }
   if (!options.output) return fail(_("--chart needs --output=FILE (.png, .svg, .pdf or .csv)"));
-  if (!std::isnan(options.latitude)) request.latitude = options.latitude;
+  if (options.latitude != kNotGiven) request.latitude = options.latitude;
   request.longitude = options.longitude;
-  if (!std::isnan(options.field_rotation)) request.field_rotation = options.field_rotation;
+  if (options.field_rotation != kNotGiven) request.field_rotation = options.field_rotation;
   request.limits = options.limits;
   Chart chart;
   std::string why;
@@ -302,7 +308,7 @@ int main(int argc, char *argv[]) {
   ctrl_set_longitude(state, options.longitude);
   ctrl_motion_init(state, options.limits);
   // As if the hand had put the Latitude scale there.
-  if (!std::isnan(options.latitude)) {
+  if (options.latitude != kNotGiven) {
     gtk_range_set_value(GTK_RANGE(state->lat_scale), options.latitude);
   }
   if (options.lx200) start_lx200(state, options);

@@ -195,6 +195,14 @@ bool in_range(double x, double lo, double hi) {
 
 }  // namespace
 
+void chart_tonight(double utc, double longitude, int *year, int *month, int *day) {
+  // Mean solar time less half a day: its date changes at local noon.
+  const std::time_t t = std::time_t(std::floor(utc + longitude * 240.0 - 43200.0));
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  *year = tm.tm_year + 1900, *month = tm.tm_mon + 1, *day = tm.tm_mday;
+}
+
 double chart_sun_altitude(double utc, double latitude, double longitude) {
   const SkyTime t = sky_time_from_unix(utc);
   double ra, dec, last, az, alt;

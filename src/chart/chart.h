@@ -82,6 +82,11 @@ struct Chart {
 bool chart_night(int year, int month, int day, double latitude, double longitude, double *start,
                  double *end, bool *whole_day);
 
+// The date whose night is under way or next at utc and longitude: the date of
+// mean solar time there, the day before while it is still morning (before
+// noon), so that at 1 a.m. it is the night that began the evening before.
+void chart_tonight(double utc, double longitude, int *year, int *month, int *day);
+
 // The Sun's altitude at utc seen from latitude and longitude, degrees;
 // refraction left out. NaN where the sky library cannot place utc.
 double chart_sun_altitude(double utc, double latitude, double longitude);

@@ -4,6 +4,7 @@
 #include "geometry/coord.h"
 
 #include <libintl.h>
+#include <cairo.h>
 #include <plplot.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,12 @@ namespace {
 // The program's text in the user's language.
 const char *tr(const char *text) {
   return dgettext("velmorant", text);
+}
+// The same for a short text that needs its context to be translated right.
+const char *trc(const char *context, const char *text) {
+  const std::string key = std::string(context) + '\004' + text;
+  const char *translated = dgettext("velmorant", key.c_str());
+  return translated == key.c_str() ? text : translated;
 }
 }  // namespace
 
@@ -138,15 +145,15 @@ void shade_twilight(const Chart &chart, const Frame &f, double y0, double y1) {
 const char *event_name(ChartEventKind kind) {
   switch (kind) {
     case ChartEventKind::kRise:
-      return tr("rise");
+      return trc("chart event", "rise");
     case ChartEventKind::kSet:
-      return tr("set");
+      return trc("chart event", "set");
     case ChartEventKind::kTransit:
-      return tr("transit");
+      return trc("chart event", "transit");
     case ChartEventKind::kDusk:
-      return tr("dusk");
+      return trc("chart event", "dusk");
     case ChartEventKind::kDawn:
-      return tr("dawn");
+      return trc("chart event", "dawn");
   }
   return "";
 }
@@ -173,11 +180,13 @@ void legend(const std::vector<std::string> &names, const std::vector<PLINT> &col
   const PLINT n = PLINT(names.size());
   std::vector<PLINT> opts(n), lines(n), widths_unused(n), box_patterns(n, 0);
   std::vector<PLFLT> widths(n, 2.0), box_scales(n, 0.8), box_widths(n, 1.0);
+  std::vector<std::string> plain_names(n);
   std::vector<const char *> texts(n);
   std::vector<PLINT> text_colours(n, kInk);
   for (PLINT i = 0; i < n; i++) {
     opts[i] = boxes[i] ? PL_LEGEND_COLOR_BOX : PL_LEGEND_LINE;
-    texts[i] = names[i].c_str();
+    plain_names[i] = plain(names[i]);
+    texts[i] = plain_names[i].c_str();
   }
   PLFLT width, height;
   pllegend(&width, &height, PL_LEGEND_BACKGROUND,
@@ -211,8 +220,9 @@ std::string title(const Chart &chart) {
   (void)std::snprintf(date, sizeof date, "%04d-%02d-%02d", r.year, r.month, r.day);
   char site[96];
   (void)std::snprintf(site, sizeof site, "%.2f° %s, %.2f° %s", std::fabs(r.latitude),
-                      r.latitude < 0 ? tr("S") : tr("N"), std::fabs(r.longitude),
-                      r.longitude < 0 ? tr("W") : tr("E"));
+                      r.latitude < 0 ? trc("compass point", "S") : trc("compass point", "N"),
+                      std::fabs(r.longitude),
+                      r.longitude < 0 ? trc("compass point", "W") : trc("compass point", "E"));
   char text[400];
   (void)std::snprintf(text, sizeof text,
                       chart.whole_day ? tr("%s from %s, the 24 hours from local noon of %s")
@@ -329,6 +339,63 @@ void draw(const Chart &chart) {
   plmtex("b", 3.0, 0.5, 0.5, plain(tr("UTC")).c_str());
 }
 
+// The file a chart is written to, through stdio, keeping every error: PLplot
+// looks at none of its own writes, nor at the closing of its file.
+struct Sink {
+  int fd;
+  bool failed;
+  int error = 0;  // the errno of the first failure, 0 for none seen
+};
+
+ssize_t sink_write(void *cookie, const char *bytes, size_t size) {
+  auto *sink = static_cast<Sink *>(cookie);
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = write(sink->fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      sink->failed = true;
+      if (!sink->error) sink->error = n < 0 ? errno : ENOSPC;
+      return -1;
+    }
+    done += size_t(n);
+  }
+  return ssize_t(size);
+}
+
+// Closing makes the bytes durable first: the rename that follows must not
+// put an empty file in the old one's place after a crash.
+int sink_close(void *cookie) {
+  auto *sink = static_cast<Sink *>(cookie);
+  if (fsync(sink->fd) != 0 && !sink->failed) sink->failed = true, sink->error = errno;
+  if (close(sink->fd) != 0 && !sink->failed) sink->failed = true, sink->error = errno;
+  return sink->failed ? -1 : 0;
+}
+
+// The process's umask, read without changing it (umask() would, for a moment
+// that other threads could see); 022 where the kernel does not say.
+mode_t current_umask() {
+  FILE *status = std::fopen("/proc/self/status", "r");
+  unsigned mask = 022;
+  char line[128];
+  while (status && std::fgets(line, sizeof line, status)) {
+    if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+  }
+  if (status) std::fclose(status);
+  return mode_t(mask);
+}
+
+// The file PLplot is writing, while it writes one.
+std::string unfinished;
+
+// PLplot ends the process on a failure of its own (a driver that does not
+// load): it is said in one line, the unfinished file removed, and the status
+// is 2, as for any chart that cannot be written.
+int on_plplot_exit(const char *message) {
+  if (!unfinished.empty()) unlink(unfinished.c_str());
+  std::fprintf(stderr, "velmorant: PLplot: %s\n", message ? message : "");
+  _exit(2);
+}
+
 // True where PLplot has the device called name.
 bool has_device(const char *name) {
   const char *menu[64], *devices[64];
@@ -342,6 +409,7 @@ bool has_device(const char *name) {
 }
 
 bool need_device(const char *name, std::string *error) {
+  plsexit(on_plplot_exit);
   if (has_device(name)) return true;
   char text[200];
   (void)std::snprintf(text, sizeof text,
@@ -378,10 +446,14 @@ bool chart_plot_draw(const Chart &chart, void *cairo, int width, int height, std
   plsdev("extcairo");
   set_geometry(width, height);
   plinit();
+  // PLplot turns the context's transform upside down: the caller gets its own
+  // back.
+  cairo_save(static_cast<cairo_t *>(cairo));
   pl_cmd(PLESC_DEVINIT, cairo);
   pladv(0);
   draw(chart);
   plend1();
+  cairo_restore(static_cast<cairo_t *>(cairo));
   return true;
 }
 
@@ -397,31 +469,47 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
     return false;
   }
   if (device && !need_device(device, error)) return false;
-  // Written beside the file, then renamed over it: a failure leaves no part
-  // of a file, and an existing file is replaced only by a whole chart.
+  // Written beside the file (beside what a symbolic link names, so that the
+  // link stays), then renamed over it: a failure leaves no part of a file, and
+  // an existing file is replaced only by a whole chart, with its mode.
+  std::string target = path;
+  if (char *real = realpath(path, nullptr)) {
+    target = real;
+    std::free(real);
+  }
   struct stat st;
-  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
     *error = tr("it is not a regular file");
     return false;
   }
-  std::string temporary = std::string(path) + ".XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  FILE *file = fd < 0 ? nullptr : fdopen(fd, "wb");
-  if (!file) {
+  if (exists && access(target.c_str(), W_OK) != 0) {
     *error = std::strerror(errno);
-    if (fd >= 0) close(fd), unlink(temporary.c_str());
     return false;
   }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);  // as fopen would have made it
-  bool written;
-  if (format == ChartFormat::kCsv) {
+  std::string temporary = target + ".XXXXXX";
+  Sink sink{mkstemp(&temporary[0]), false};
+  if (sink.fd < 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  if (fchmod(sink.fd, exists ? st.st_mode & 07777 : 0666 & ~current_umask()) != 0 ||
+      (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) &&
+       fchown(sink.fd, st.st_uid, st.st_gid) != 0)) {
+    sink.failed = true;  // the file would not be what it was: better none
+  }
+  FILE *file = fopencookie(&sink, "wb", {nullptr, sink_write, nullptr, sink_close});
+  if (!file) {
+    close(sink.fd);
+    sink.failed = true;
+  } else if (format == ChartFormat::kCsv) {
     const std::string csv = chart_csv(chart);
-    written = std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
-    written = std::fclose(file) == 0 && written;
+    if (std::fwrite(csv.data(), 1, csv.size(), file) != csv.size()) sink.failed = true;
+    if (std::fclose(file) != 0) sink.failed = true;
   } else {
-    // PLplot writes to the file it is given and closes it at the end.
+    // PLplot writes to the file it is given and closes it at the end; should
+    // it fail inside, its exit handler removes the unfinished file.
+    unfinished = temporary;
     PLINT stream;
     plmkstrm(&stream);
     plsdev(device);
@@ -431,16 +519,14 @@ bool chart_plot_write(const Chart &chart, const char *path, std::string *error) 
     pladv(0);
     draw(chart);
     plend1();
-    written = stat(temporary.c_str(), &st) == 0 && st.st_size > 0;
+    unfinished.clear();
   }
-  if (written && rename(temporary.c_str(), path) != 0) {
+  if (sink.failed) {
+    *error = sink.error ? std::strerror(sink.error) : tr("the file could not be written in full");
+  } else if (rename(temporary.c_str(), target.c_str()) != 0) {
     *error = std::strerror(errno);
-  } else if (!written) {
-    *error = tr("the file could not be written in full");
   }
-  if (!error->empty()) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  if (error->empty()) return true;
+  unlink(temporary.c_str());
+  return false;
 }

@@ -89,10 +89,12 @@ const Chart *current_chart(GtkWidget *window) {
   request.longitude = state->longitude;
   request.field_rotation = gtk_range_get_value(GTK_RANGE(state->frot_scale));
   if (state->mount) request.limits = state->mount->limits;
-  if (data->have_chart && same_request(request, data->drawn)) return &data->chart;
   std::string error;
-  data->have_chart = chart_compute(request, &data->chart, &error);
-  data->drawn = request;
+  if (!data->have_chart || !same_request(request, data->drawn)) {
+    data->have_chart = chart_compute(request, &data->chart, &error);
+    data->drawn = request;
+  }
+  // Said again on every draw: a sentence about a date since mended must go.
   say(window, data->have_chart ? summary(data->chart) : _(error.c_str()));
   return data->have_chart ? &data->chart : nullptr;
 }
@@ -101,11 +103,13 @@ void draw_chart(GtkWidget *area, cairo_t *cr) {
   GtkWidget *window = gtk_widget_get_toplevel(area);
   GtkAllocation a;
   gtk_widget_get_allocation(area, &a);
+  cairo_save(cr);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   const Chart *chart = current_chart(window);
   std::string error;
   if (chart && !chart_plot_draw(*chart, cr, a.width, a.height, &error)) say(window, error);
+  cairo_restore(cr);
 }
 
 #if GTK_CHECK_VERSION(3, 0, 0)
@@ -206,15 +210,9 @@ std::vector<int> ctrl_star_order() {
 }
 
 std::string ctrl_tonight(const AppState *state) {
-  // Mean solar time at the longitude; before noon the night began yesterday.
-  const double local = ctrl_clock_utc(state) + state->longitude * 240.0 - 43200.0;
-  GDateTime *day = g_date_time_new_from_unix_utc(gint64(std::floor(local)));
-  if (!day) return "";
-  gchar *text = g_date_time_format(day, "%Y-%m-%d");
-  std::string out = text ? text : "";
-  g_free(text);
-  g_date_time_unref(day);
-  return out;
+  int year, month, day;
+  chart_tonight(ctrl_clock_utc(state), state->longitude, &year, &month, &day);
+  return sky_printed("%04d-%02d-%02d", year, month, day);
 }
 
 GtkWidget *ctrl_open_chart_window(AppState *state) {

@@ -14,9 +14,7 @@
 // alphabetical by name in the user's language.
 std::vector<int> ctrl_star_order();
 
-// The date whose night is the one under way or next at the site, as
-// "YYYY-MM-DD": the sky clock's date at the longitude's mean solar time, the
-// day before where that is still morning.
+// chart_tonight of the sky clock at the site's longitude, as "YYYY-MM-DD".
 std::string ctrl_tonight(const AppState *state);
 
 // Opens the Night Chart window, or raises it: the star list (starting at the

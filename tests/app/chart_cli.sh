@@ -36,6 +36,8 @@ bad=(
   "--chart=vega --date=2026-02-30 $o|--date takes a date"
   "--chart=vega --latitude=91 $o|latitude must be from -90 to 90"
   "--chart=vega --latitude=north $o|Cannot parse double value"
+  "--chart=vega --latitude=nan $o|latitude must be from -90 to 90"
+  "--chart=vega --field-rotation=nan $o|field rotation must be a number"
   "--chart=vega --axis-speed=0 $o|--axis-speed takes"
   "--chart=vega --out=x|Unknown option"
   "--chart=vega|needs --output"
@@ -54,6 +56,23 @@ for row in "${bad[@]}"; do
   (($(printf '%s\n' "$said" | wc -l) == 1)) || fail "$args: more than one line: $said"
   [[ $(ls "$out") == "$before" ]] || fail "$args: left a file: $(ls "$out")"
 done
+# A write cut short (a file size limit) keeps the old file whole and says so;
+# through a symbolic link the link stays and its file keeps its mode.
+cp "$out/vega.png" "$out/old.png"
+before=$(ls "$out")
+status=0
+said=$(trap '' XFSZ; ulimit -f 20; run "${night[@]}" --output="$out/vega.png" 2>&1) || status=$?
+((status == 2)) || fail "a write cut short: status $status"
+[[ $said == *"File too large"* ]] || fail "a write cut short said “$said”"
+cmp -s "$out/vega.png" "$out/old.png" || fail "a write cut short changed the old file"
+[[ $(ls "$out") == "$before" ]] || fail "a write cut short left a file: $(ls "$out")"
+chmod 600 "$out/vega.csv"
+ln -s vega.csv "$out/link.csv"
+row=$(sed -n 2p "$out/vega.csv")
+run "${night[@]}" --latitude=30 --output="$out/link.csv" || fail "cannot write through a link"
+[[ -L $out/link.csv && $(stat -c %a "$out/vega.csv") == 600 ]] || fail "the link or the mode went"
+[[ $(sed -n 2p "$out/vega.csv") != "$row" ]] || fail "the link's file was not rewritten"
+
 # --latitude also sets the Latitude slider of the window: an LX200 client
 # reads the site's latitude back.
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')

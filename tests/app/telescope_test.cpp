@@ -255,6 +255,9 @@ TEST_F(TelescopeTest, NightChartShowsTheGoToStarTonightAndRedrawsForAnotherStarO
   g_object_unref(blank);
   EXPECT_FALSE(ctrl_chart_save(state_, csv.c_str(), &error));
   EXPECT_FALSE(g_file_test(csv.c_str(), G_FILE_TEST_EXISTS));
+  gtk_entry_set_text(GTK_ENTRY(in_chart("chart_date")), "2026-12-08");  // the chart drawn before
+  settle();
+  EXPECT_NE(message().find("Fastest axis"), std::string::npos) << message();
 }
 
 TEST_F(TelescopeTest, UnreadableTextAndAStarBelowTheHorizonMoveNothingAndSayWhy) {

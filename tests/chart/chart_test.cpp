@@ -221,6 +221,20 @@ TEST(ChartTest, ReadsTargetsAndDatesAndRefusesRequestsOutOfRange) {
     EXPECT_NEAR(r.dec, t.dec, 1e-5);
   }
   int y = 0, m = 0, d = 0;
+  // Tonight: the night under way or next, by the site's mean solar time.
+  const struct {
+    double utc, longitude;
+    int date;
+  } nights[] = {
+      {1796778000, 0, 20261208},     // 2026-12-09 01:00 UTC: still the night of the 8th
+      {1796821200, 0, 20261209},     // 13:00: the coming night
+      {1796770800, 180, 20261208},   // 2026-12-08 23:00 UTC is 11:00 on the 9th at 180 E
+      {1796824800, -150, 20261208},  // 2026-12-09 14:00 UTC is 04:00 at 150 W
+  };
+  for (const auto &n : nights) {
+    chart_tonight(n.utc, n.longitude, &y, &m, &d);
+    EXPECT_EQ(y * 10000 + m * 100 + d, n.date) << n.utc << " at " << n.longitude;
+  }
   EXPECT_TRUE(chart_parse_date("2028-02-29", &y, &m, &d));
   EXPECT_EQ(y * 10000 + m * 100 + d, 20280229);
   for (const char *bad : {"2026-02-29", "2026-6-21", "2026-06-21x", "21.06.2026", "0999-01-01"}) {
