@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -375,13 +376,17 @@ int sink_close(void *cookie) {
 // that other threads could see); 022 where the kernel does not say.
 mode_t current_umask() {
   FILE *status = std::fopen("/proc/self/status", "r");
-  unsigned mask = 022;
+  mode_t mask = 022;
   char line[128];
   while (status && std::fgets(line, sizeof line, status)) {
-    if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+    if (std::strncmp(line, "Umask:", 6) != 0) continue;
+    char *end = nullptr;
+    const unsigned long value = std::strtoul(line + 6, &end, 8);
+    if (end != line + 6 && value <= 0777) mask = mode_t(value);
+    break;
   }
-  if (status) std::fclose(status);
-  return mode_t(mask);
+  if (status) (void)std::fclose(status);  // read only: nothing to lose
+  return mask;
 }
 
 // The file PLplot is writing, while it writes one.
@@ -392,7 +397,7 @@ std::string unfinished;
 // is 2, as for any chart that cannot be written.
 int on_plplot_exit(const char *message) {
   if (!unfinished.empty()) unlink(unfinished.c_str());
-  std::fprintf(stderr, "velmorant: PLplot: %s\n", message ? message : "");
+  (void)std::fprintf(stderr, "velmorant: PLplot: %s\n", message ? message : "");
   _exit(2);
 }
 
