@@ -26,22 +26,11 @@ constexpr double kSearchSpan = 36 * 3600.0;
 // Crossings are bracketed every 10 minutes, then halved down to a second.
 constexpr double kSearchStep = 600.0;
 
-double wrap360(double x) {
-  x = std::fmod(x, 360.0);
-  if (x < 0) x += 360.0;
-  return x >= 360.0 ? 0.0 : x;
-}
-
-// As wrap360, with what rounding leaves a hair below a turn read as 0: a
+// As mount_wrap360, with what rounding leaves a hair below a turn read as 0: a
 // field held at 0 reads 0, not 360.000000.
 double wrap_turn(double x) {
-  x = wrap360(x);
+  x = mount_wrap360(x);
   return x > 360.0 - 1e-9 ? 0.0 : x;
-}
-
-double wrap180(double x) {
-  x = std::remainder(x, 360.0);
-  return x == -180.0 ? 180.0 : x;
 }
 
 // Local apparent sidereal time, degrees, as a straight line through ERFA's
@@ -60,7 +49,7 @@ bool sidereal_at(double t0, double longitude, Sidereal *s) {
 }
 
 double lst_of(const Sidereal &s, double t) {
-  return wrap360(s.lst0 + kMountSiderealRate * (t - s.t0));
+  return mount_wrap360(s.lst0 + kMountSiderealRate * (t - s.t0));
 }
 
 // The Sun's apparent place at every kSunStep from t0, right ascension
@@ -77,7 +66,7 @@ bool sun_table(double t0, double span, SunTable *table) {
     double ra, dec;
     if (!sky_sun_place(sky_time_from_unix(t0 + i * kSunStep), &ra, &dec)) return false;
     ra /= kDeg;
-    if (i > 0) ra = table->ra.back() + wrap180(ra - table->ra.back());
+    if (i > 0) ra = table->ra.back() + mount_wrap_ha(ra - table->ra.back());
     table->ra.push_back(ra);
     table->dec.push_back(dec / kDeg);
   }
@@ -129,10 +118,10 @@ struct SkyPoint {
 };
 
 SkyPoint sky_point(double lst, double ra, double dec, double latitude) {
-  const double ha = wrap180(lst - ra);
+  const double ha = mount_wrap_ha(lst - ra);
   double az, alt;
   coord_eq_to_altaz(&az, &alt, ha * kDeg, dec * kDeg, latitude * kDeg);
-  return {ha, alt / kDeg, wrap360(az / kDeg)};
+  return {ha, alt / kDeg, mount_wrap360(az / kDeg)};
 }
 
 // The parallactic angle at the target, degrees: the angle between the
@@ -156,10 +145,10 @@ void fill_sample(const Mount &m, const Sidereal &s, const SunTable &sun, double 
   const double turn = kMountSiderealRate * kDifference;
   const SkyPoint before = sky_point(lst - turn, ra, dec, m.latitude);
   const SkyPoint after = sky_point(lst + turn, ra, dec, m.latitude);
-  c.altaz_azimuth_rate = wrap180(after.az - before.az) / (2 * kDifference);
+  c.altaz_azimuth_rate = mount_wrap_ha(after.az - before.az) / (2 * kDifference);
   c.altaz_altitude_rate = (after.alt - before.alt) / (2 * kDifference);
-  c.altaz_field_rate = wrap180(parallactic_angle(after.ha, dec, m.latitude) -
-                               parallactic_angle(before.ha, dec, m.latitude)) /
+  c.altaz_field_rate = mount_wrap_ha(parallactic_angle(after.ha, dec, m.latitude) -
+                                     parallactic_angle(before.ha, dec, m.latitude)) /
                        (2 * kDifference);
   c.reachable = here.alt >= m.min_altitude;
   if (!c.reachable) return;
@@ -172,8 +161,8 @@ void fill_sample(const Mount &m, const Sidereal &s, const SunTable &sun, double 
   c.field_rotation = wrap_turn(frot / kDeg);
   for (int i = 0; i < 3; i++) {
     // a3 is kept within a turn: its steps are taken the short way round.
-    const double back = i == 2 ? wrap180(c.axes[i] - a[i]) : c.axes[i] - a[i];
-    const double ahead = i == 2 ? wrap180(b[i] - c.axes[i]) : b[i] - c.axes[i];
+    const double back = i == 2 ? mount_wrap_ha(c.axes[i] - a[i]) : c.axes[i] - a[i];
+    const double ahead = i == 2 ? mount_wrap_ha(b[i] - c.axes[i]) : b[i] - c.axes[i];
     c.rate[i] = (back + ahead) / (2 * kDifference);
     c.acceleration[i] = (ahead - back) / (kDifference * kDifference);
     if (std::fabs(c.rate[i]) > m.limits.speed[i]) c.too_fast |= 1u << i;
@@ -261,7 +250,7 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
     return false;
   }
   const double middle = (c.start + c.end) / 2;
-  c.ra = wrap360(r.ra), c.dec = r.dec;
+  c.ra = mount_wrap360(r.ra), c.dec = r.dec;
   if (r.star) {
     double ra, dec;
     if (!sky_apparent_place(*r.star, sky_time_from_unix(middle), &ra, &dec)) {
@@ -273,7 +262,7 @@ bool chart_compute(const ChartRequest &request, Chart *chart, std::string *error
   }
   Mount m = mount_new(kMountStartPose, r.latitude, r.longitude, c.start);
   m.limits = r.limits;
-  m.frot = wrap360(r.field_rotation);
+  m.frot = mount_wrap360(r.field_rotation);
   Sidereal s;
   SunTable sun;
   if (!sidereal_at(middle, r.longitude, &s) || !sun_table(c.start, c.end - c.start, &sun)) {

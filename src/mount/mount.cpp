@@ -28,6 +28,17 @@ void path_at(double t, double v, double a, double duration, double *s, double *r
 
 }  // namespace
 
+double mount_wrap360(double x) {
+  x = std::fmod(x, 360.0);
+  if (x < 0) x += 360.0;
+  return x >= 360.0 ? 0.0 : x;
+}
+
+double mount_wrap_ha(double h) {
+  h = std::remainder(h, 360.0);
+  return h == -180.0 ? 180.0 : h;
+}
+
 MountLimits mount_default_limits() {
   MountLimits limits;
   limits.speed.fill(kMountDefaultSpeed);
@@ -94,17 +105,6 @@ constexpr double kLaggingPiece = 0.1;
 constexpr double kTrackingPiece = 1.0;
 // The longest guide pulse taken, seconds.
 constexpr double kLongestPulse = 10.0;
-
-double wrap360(double x) {
-  x = std::fmod(x, 360.0);
-  if (x < 0) x += 360.0;
-  return x >= 360.0 ? 0.0 : x;
-}
-
-double wrap_ha(double h) {
-  h = std::remainder(h, 360.0);
-  return h == -180.0 ? 180.0 : h;
-}
 
 bool tracking(const Mount &m) {
   return m.activity == MountActivity::kTracking;
@@ -193,7 +193,7 @@ void chase(Mount *m, const MountAxes &want, double dt, double r) {
   }
   next[0] = std::clamp(next[0], 0.0, 180.0);
   next[1] = std::clamp(next[1], -90.0, 90.0);
-  next[2] = wrap360(next[2]);
+  next[2] = mount_wrap360(next[2]);
   if (below(*m, next)) {
     double f = 1;
     for (int i = 0; i < 3; i++) {
@@ -201,7 +201,7 @@ void chase(Mount *m, const MountAxes &want, double dt, double r) {
       if (error[i] != 0) f = std::min(f, std::max(0.0, moved / error[i]));
     }
     for (int i = 0; i < 3; i++) next[i] = start[i] + f * error[i];
-    next[2] = wrap360(next[2]);
+    next[2] = mount_wrap360(next[2]);
   }
   m->axes = next;
   m->rates = rates;
@@ -237,7 +237,7 @@ MountEvent follow_piece(Mount *m, double dt) {
     (i < 2 ? dec : ha) += sign[i] * g;
   }
   dec = std::clamp(dec, -90.0, 90.0);
-  ha = wrap_ha(ha);
+  ha = mount_wrap_ha(ha);
   MountAxes want = pose_of(*m, ha, dec);
   if (below(*m, want)) {
     // The place stops at the limit; tracking, which would carry it further
@@ -292,7 +292,7 @@ MountEvent path_piece(Mount *m, double dt) {
   // slew ends once the axes are on it, and tracking at x1 goes on.
   m->slew = MountSlew{m->axes, {}, 0, 0, 0};
   m->rates = {0, 0, 0};
-  m->ha = wrap_ha(lst - m->target_ra), m->dec = m->target_dec;
+  m->ha = mount_wrap_ha(lst - m->target_ra), m->dec = m->target_dec;
   m->following = true;
   m->making_up = true;
   m->track_rate = 1;
@@ -317,7 +317,7 @@ Mount mount_new(const MountAxes &axes, double latitude, double longitude, double
   Mount m;
   m.time = time;
   m.axes = axes;
-  m.axes[2] = wrap360(axes[2]);
+  m.axes[2] = mount_wrap360(axes[2]);
   m.latitude = latitude;
   m.longitude = longitude;
   hold_pose(&m);
@@ -329,13 +329,13 @@ void mount_pointing(const Mount &m, double *ha, double *dec, double *frot) {
   const double a1 = m.axes[0] * kDeg, a2 = m.axes[1] * kDeg, a3 = m.axes[2] * kDeg;
   coord_a3_to_eq(&h, &d, a1, a2, a3, m.latitude * kDeg);
   coord_a3_to_frot(&f, a1, a2, a3, m.latitude * kDeg);
-  *ha = wrap_ha(h / kDeg), *dec = d / kDeg, *frot = wrap360(f / kDeg);
+  *ha = mount_wrap_ha(h / kDeg), *dec = d / kDeg, *frot = mount_wrap360(f / kDeg);
 }
 
 MountAxes mount_place_pose(const Mount &m, double ha, double dec) {
   double a1, a2, a3;
   coord_eq_to_a3(&a1, &a2, &a3, ha * kDeg, dec * kDeg, m.latitude * kDeg, m.frot * kDeg);
-  return {a1 / kDeg, a2 / kDeg, wrap360(a3 / kDeg)};
+  return {a1 / kDeg, a2 / kDeg, mount_wrap360(a3 / kDeg)};
 }
 
 double mount_altitude(const MountAxes &axes) {
@@ -386,7 +386,7 @@ MountEvent mount_step(Mount *m, double time) {
 void mount_place(Mount *m, const MountAxes &axes, double latitude, double time) {
   if (time > m->time) m->time = time;
   const MountAxes to = {std::clamp(axes[0], 0.0, 180.0), std::clamp(axes[1], -90.0, 90.0),
-                        wrap360(axes[2])};
+                        mount_wrap360(axes[2])};
   const bool moved = to != m->axes;
   m->axes = to;
   m->latitude = latitude;
@@ -418,7 +418,7 @@ bool mount_slew_to_place(Mount *m, double ra, double dec, double time) {
   double duration = 0, lst;
   for (int round = 0; round < 3; round++) {
     if (!lst_at(next, time + duration, &lst)) return false;
-    to = pose_of(next, wrap_ha(lst - ra), dec);
+    to = pose_of(next, mount_wrap_ha(lst - ra), dec);
     duration = mount_plan_slew(next.axes, to, next.limits).duration;
   }
   if (below(next, to)) return false;
@@ -432,7 +432,7 @@ bool mount_slew_to_place(Mount *m, double ra, double dec, double time) {
 bool mount_slew_to_axes(Mount *m, const MountAxes &axes, double time) {
   if (m->activity == MountActivity::kParked) return false;
   const MountAxes to = {std::clamp(axes[0], 0.0, 180.0), std::clamp(axes[1], -90.0, 90.0),
-                        wrap360(axes[2])};
+                        mount_wrap360(axes[2])};
   if (below(*m, to)) return false;
   mount_step(m, time);
   begin_path(m, to, MountActivity::kSlewing, time);
@@ -446,7 +446,7 @@ bool mount_sync(Mount *m, double ra, double dec, double time) {
   double lst;
   if (!lst_at(*m, time, &lst)) return false;
   Mount next = *m;
-  const double ha = wrap_ha(lst - ra);
+  const double ha = mount_wrap_ha(lst - ra);
   const MountAxes to = pose_of(next, ha, dec);
   if (below(next, to)) return false;
   if (next.activity == MountActivity::kSlewing) {

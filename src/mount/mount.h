@@ -20,6 +20,11 @@ struct MountLimits {
   MountAxes acceleration;  // their acceleration and deceleration, degrees per second squared
 };
 
+// An angle (degrees) brought into [0, 360); NaN stays NaN.
+double mount_wrap360(double x);
+// An angle (degrees) brought into (-180, 180], as hour angles are kept.
+double mount_wrap_ha(double h);
+
 // The default limits on every axis.
 MountLimits mount_default_limits();
 
