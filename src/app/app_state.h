@@ -5,6 +5,7 @@
 
 struct ModelParams;
 struct Lx200Server;
+struct IndiServer;
 struct Mount;
 struct SkyStar;
 
@@ -56,6 +57,7 @@ struct AppState {
   GtkWidget *limits_dialog;  // the Axis Limits dialog while open, else nullptr
   GtkWidget *chart_window;   // the Night Chart window while open, else nullptr
   const SkyStar *goto_star;  // the star of the last Go To, nullptr for a place or none
+  IndiServer *indi;          // the INDI server while it listens, else nullptr
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

@@ -290,6 +290,18 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "second, and Park (:hP) parks it. "
        "Listening on an address other than the computer's own needs that address given "
        "on the command line: anyone who can reach it can move the mount."),
+    N_("INDI clients can drive the mount as a device of their own: choose Telescope, "
+       "Accept INDI Connections (or start the program with --indi, --indi=PORT or "
+       "--indi=ADDRESS:PORT), and velmorant is an INDI server on 127.0.0.1, port 7624, "
+       "with one device, Velmorant, a telescope with park, tracking, time-lapse tracking "
+       "modes and timed guide pulses, whose field rotation is a rotator and whose axes are "
+       "its Mount Axes. In KStars with Ekos, make a profile whose mount is the remote "
+       "device Velmorant on host 127.0.0.1, port 7624 (or add it as a remote INDI server "
+       "in the device manager); a guider such as PHD2 guides through the same device. "
+       "From a terminal, indi_getprop -p 7624 'Velmorant.*.*' lists every property, and "
+       "indi_setprop sets them. The rules are the LX200 server's: the computer's own "
+       "address unless one is given, eight clients at most, and the status bar says "
+       "where and how many are connected."),
 };
 
 std::string help_text(void) {
@@ -400,6 +412,9 @@ GtkWidget *create_main_window(void) {
       gtk_check_menu_item_new_with_mnemonic(_("Accept _LX200 Connections"));
   gtk_widget_show(telescope_lx200);
   gtk_container_add(GTK_CONTAINER(menu_telescope_menu), telescope_lx200);
+  GtkWidget *telescope_indi = gtk_check_menu_item_new_with_mnemonic(_("Accept _INDI Connections"));
+  gtk_widget_show(telescope_indi);
+  gtk_container_add(GTK_CONTAINER(menu_telescope_menu), telescope_indi);
 
 #if GTK_CHECK_VERSION(3, 0, 0)
   // The stock item brings its own F1 accelerator, and GTK 3 gives F1 to it
@@ -525,6 +540,7 @@ GtkWidget *create_main_window(void) {
   hookup_object(main_window, view_sky, "view_sky");
   hookup_object(main_window, view_rates, "view_rates");
   hookup_object(main_window, telescope_lx200, "telescope_lx200");
+  hookup_object(main_window, telescope_indi, "telescope_indi");
   hookup_object(main_window, menu_telescope, "menu_telescope");
   hookup_object(main_window, menu_telescope_menu, "menu_telescope_menu");
   for (gsize i = 0; i < G_N_ELEMENTS(kTelescopeItems); i++) {

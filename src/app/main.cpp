@@ -19,7 +19,9 @@
 #include "chart/chart.h"
 #include "chart/chart_plot.h"
 #include "controls/controls.h"
+#include "controls/indi_server.h"
 #include "controls/lx200_server.h"
+#include "controls/tcp_server.h"
 #include "controls/motion.h"
 #include "controls/telescope.h"
 #include "controls/tracking.h"
@@ -64,6 +66,8 @@ struct Options {
   double longitude = 0.0;              // degrees east
   bool lx200 = false;                  // --lx200 was given
   std::string endpoint;                // its value: "", PORT or ADDRESS:PORT
+  bool indi = false;                   // --indi was given
+  std::string indi_endpoint;           // its value: "", PORT or ADDRESS:PORT
   gchar *axis_speed = nullptr;         // --axis-speed's text, or nullptr
   gchar *axis_acceleration = nullptr;  // --axis-acceleration's text, or nullptr
   MountLimits limits = mount_default_limits();
@@ -83,27 +87,59 @@ gboolean on_lx200_option(const gchar * /*name*/, const gchar *value, gpointer /*
   return TRUE;
 }
 
-// Starts the LX200 server that --lx200 asks for, or ends the program with
+gboolean on_indi_option(const gchar * /*name*/, const gchar *value, gpointer /*data*/,
+                        GError ** /*error*/) {
+  parsed_options->indi = true;
+  parsed_options->indi_endpoint = value ? value : "";
+  return TRUE;
+}
+
+// A protocol server that an option asks for, and the texts that speak of it.
+struct ServerOption {
+  bool (*parse)(const char *, std::string *, guint16 *);
+  bool (*start)(AppState *, const char *, guint16, std::string *);
+  const char *item;          // its menu item, checked once it listens
+  const char *malformed;     // format: the program's name and the option's text
+  const char *not_loopback;  // format: the program's name, the address and the port
+};
+
+// Starts the server that --lx200 or --indi asks for, or ends the program with
 // status 2 saying why it cannot.
-void start_lx200(AppState *state, const Options &options) {
+void start_server(AppState *state, const ServerOption &server, const std::string &endpoint) {
   std::string address, message;
   guint16 port;
-  if (!ctrl_lx200_parse_endpoint(options.endpoint.c_str(), &address, &port)) {
-    g_printerr(_("%s: --lx200 takes PORT or ADDRESS:PORT, not “%s”\n"), kProgramName,
-               options.endpoint.c_str());
+  if (!server.parse(endpoint.c_str(), &address, &port)) {
+    g_printerr(server.malformed, kProgramName, endpoint.c_str());
     exit(2);
   }
-  if (!ctrl_lx200_is_loopback(address.c_str())) {
-    g_printerr(_("%s: warning: LX200 connections are accepted on %s, port %u: anyone who can "
-                 "reach it can move the mount\n"),
-               kProgramName, address.c_str(), guint(port));
+  if (!ctrl_tcp_is_loopback(address.c_str())) {
+    g_printerr(server.not_loopback, kProgramName, address.c_str(), guint(port));
   }
-  if (!ctrl_lx200_start(state, address.c_str(), port, &message)) {
+  if (!server.start(state, address.c_str(), port, &message)) {
     g_printerr("%s: %s\n", kProgramName, message.c_str());
     exit(2);
   }
-  GtkWidget *item = lookup_widget(state->main_window, "telescope_lx200");
+  GtkWidget *item = lookup_widget(state->main_window, server.item);
   if (item) gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
+}
+
+void start_servers(AppState *state, const Options &options) {
+  if (options.lx200) {
+    start_server(state,
+                 {ctrl_lx200_parse_endpoint, ctrl_lx200_start, "telescope_lx200",
+                  _("%s: --lx200 takes PORT or ADDRESS:PORT, not “%s”\n"),
+                  _("%s: warning: LX200 connections are accepted on %s, port %u: anyone who "
+                    "can reach it can move the mount\n")},
+                 options.endpoint);
+  }
+  if (options.indi) {
+    start_server(state,
+                 {ctrl_indi_parse_endpoint, ctrl_indi_start, "telescope_indi",
+                  _("%s: --indi takes PORT or ADDRESS:PORT, not “%s”\n"),
+                  _("%s: warning: INDI connections are accepted on %s, port %u: anyone who "
+                    "can reach it can move the mount\n")},
+                 options.indi_endpoint);
+  }
 }
 
 // Reads the options into options; on a malformed one prints why on stderr and
@@ -116,6 +152,11 @@ void parse_options(int *argc, char ***argv, Options *options) {
        reinterpret_cast<gpointer>(on_lx200_option),
        N_("Accept LX200 connections from planetarium programs on PORT (default 4030) of "
           "ADDRESS (default 127.0.0.1)"),
+       N_("[ADDRESS:]PORT")},
+      {"indi", 0, G_OPTION_FLAG_OPTIONAL_ARG, G_OPTION_ARG_CALLBACK,
+       reinterpret_cast<gpointer>(on_indi_option),
+       N_("Be an INDI server for INDI clients on PORT (default 7624) of ADDRESS (default "
+          "127.0.0.1)"),
        N_("[ADDRESS:]PORT")},
       {"axis-speed", 0, 0, G_OPTION_ARG_STRING, &options->axis_speed,
        N_("Top speed of every axis, or of a1,a2,a3, in degrees per second, above 0 and at most "
@@ -311,7 +352,7 @@ int main(int argc, char *argv[]) {
   if (options.latitude != kNotGiven) {
     gtk_range_set_value(GTK_RANGE(state->lat_scale), options.latitude);
   }
-  if (options.lx200) start_lx200(state, options);
+  start_servers(state, options);
   fit_main_window_to_screen(state->main_window, state->drawing_area);
 
   gtk_widget_show(state->main_window);

@@ -14,6 +14,7 @@
 #include "app/support.h"
 #include "controls/chart_window.h"
 #include "controls/controls.h"
+#include "controls/indi_server.h"
 #include "controls/lx200_server.h"
 #include "controls/motion.h"
 #include "controls/tracking.h"
@@ -46,7 +47,8 @@ void refresh_readouts(AppState *state) {
   GtkWidget *statusbar = item(state, "statusbar1");
   if (statusbar) {
     std::string line = state->show_sky ? ctrl_sky_status(state, now) : "";
-    for (const std::string &part : {ctrl_motion_status(state), ctrl_lx200_status(state)}) {
+    for (const std::string &part :
+         {ctrl_motion_status(state), ctrl_lx200_status(state), ctrl_indi_status(state)}) {
       if (!part.empty()) line += (line.empty() ? "" : "   ·   ") + part;
     }
     const guint context = sky_context(statusbar);
@@ -307,12 +309,23 @@ void on_scale_moved(GtkRange * /*range*/, AppState *state) {
   if (state->show_sky) refresh_readouts(state);
 }
 
-void on_lx200_toggled(GtkCheckMenuItem *check, AppState *state) {
+// A protocol server's menu item: checked, it starts listening on the
+// computer's own address and default port, or says in a dialog why it cannot
+// and unchecks itself; unchecked, it stops the server.
+struct ServerItem {
+  bool (*listening)(const AppState *);
+  bool (*start)(AppState *, const char *, guint16, std::string *);
+  void (*stop)(AppState *);
+  const char *address;
+  guint16 port;
+};
+
+void toggle_server(GtkCheckMenuItem *check, AppState *state, const ServerItem &server) {
   const bool wanted = gtk_check_menu_item_get_active(check);
-  if (wanted == ctrl_lx200_listening(state)) return;
-  if (!wanted) return ctrl_lx200_stop(state);
+  if (wanted == server.listening(state)) return;
+  if (!wanted) return server.stop(state);
   std::string message;
-  if (ctrl_lx200_start(state, kLx200DefaultAddress, kLx200DefaultPort, &message)) return;
+  if (server.start(state, server.address, server.port, &message)) return;
   gtk_check_menu_item_set_active(check, FALSE);
   GtkWidget *dialog =
       gtk_message_dialog_new(GTK_WINDOW(state->main_window), GTK_DIALOG_DESTROY_WITH_PARENT,
@@ -321,8 +334,21 @@ void on_lx200_toggled(GtkCheckMenuItem *check, AppState *state) {
   gtk_widget_show(dialog);
 }
 
+void on_lx200_toggled(GtkCheckMenuItem *check, AppState *state) {
+  toggle_server(check, state,
+                {ctrl_lx200_listening, ctrl_lx200_start, ctrl_lx200_stop, kLx200DefaultAddress,
+                 kLx200DefaultPort});
+}
+
+void on_indi_toggled(GtkCheckMenuItem *check, AppState *state) {
+  toggle_server(check, state,
+                {ctrl_indi_listening, ctrl_indi_start, ctrl_indi_stop, kIndiDefaultAddress,
+                 kIndiDefaultPort});
+}
+
 void on_main_window_destroy(GtkWidget * /*window*/, AppState *state) {
   ctrl_lx200_stop(state);
+  ctrl_indi_stop(state);
   state->show_sky = 0;
   if (state->goto_dialog) gtk_widget_destroy(state->goto_dialog);
   if (state->site_dialog) gtk_widget_destroy(state->site_dialog);
@@ -503,6 +529,7 @@ void ctrl_init_telescope(AppState *state) {
   connect(state, "telescope_site", "activate", G_CALLBACK(on_site_activate));
   connect(state, "view_sky", "toggled", G_CALLBACK(on_sky_toggled));
   connect(state, "telescope_lx200", "toggled", G_CALLBACK(on_lx200_toggled));
+  connect(state, "telescope_indi", "toggled", G_CALLBACK(on_indi_toggled));
   connect(state, "telescope_park", "activate", G_CALLBACK(on_park_activate));
   connect(state, "telescope_unpark", "activate", G_CALLBACK(on_unpark_activate));
   connect(state, "telescope_set_park", "activate", G_CALLBACK(on_set_park_activate));

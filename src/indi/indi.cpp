@@ -227,7 +227,9 @@ bool visible(const IndiDevice &device, int i) {
 std::string number(double value, const char *format) {
   char text[G_ASCII_DTOSTR_BUF_SIZE];
   g_ascii_formatd(text, sizeof text, format, std::isfinite(value) ? value : 0.0);
-  return text;
+  // A value a hair below 0 reads 0, not "-0.000000".
+  const bool zero = std::strspn(text + 1, "0.") == std::strlen(text + 1);
+  return text[0] == '-' && zero ? text + 1 : text;
 }
 
 std::string timestamp(double utc) {
@@ -459,8 +461,11 @@ bool numbers(const IndiMessage &message, int i, std::vector<double> *values, std
     if (!text) continue;
     double v;
     if (!indi_parse_number(text->c_str(), &v) || v < e.min || v > e.max) {
+      // The text quoted back is cut on a character's boundary: it came as UTF-8.
+      gchar *quoted = g_utf8_substring(text->c_str(), 0, 40);
       *why = std::string(e.name) + " takes a number from " + number(e.min, "%g") + " to " +
-             number(e.max, "%g") + ", not \"" + text->substr(0, 40) + "\"";
+             number(e.max, "%g") + ", not \"" + quoted + "\"";
+      g_free(quoted);
       return false;
     }
     (*values)[k] = v;

@@ -102,7 +102,8 @@ struct IndiParserFree {
 };
 
 // One client's conversation: the parser, the message under way, and whether
-// it asked for the device's properties (and so hears their changes).
+// it asked for the device's properties (and so hears their changes). Its
+// parser holds its address: it stays where it is once it has read bytes.
 struct IndiSession {
   std::unique_ptr<GMarkupParseContext, IndiParserFree> parser;
   int depth = 0;         // elements open, the stream's own root included
