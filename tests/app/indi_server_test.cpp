@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "controls/indi_server.h"
+#include "controls/telescope.h"
+#include "controls/tracking.h"
 #include "indi/indi.h"
 #include "sky/sky.h"
 #include "support/app_window.h"
@@ -167,6 +169,26 @@ TEST(IndiServer, NineClientsHostileBytesAndOverlongMessagesCostNothing) {
   EXPECT_EQ(ctrl_indi_clients(state), kIndiMostClients);
   EXPECT_TRUE(ninth_closed) << "a ninth client was let in";
   close(clients[8]);
+
+  // A subscribed client hears changes at most five times a second, and only
+  // changes: at x1000 the axes turn, held still they do not.
+  const std::string subscribe = "<getProperties version='1.7'/>";
+  send(clients[0], subscribe.data(), subscribe.size(), MSG_NOSIGNAL);
+  pump(clients[0], 500);
+  const auto count = [](const std::string &text, const std::string &what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+  };
+  const std::string axes = "name=\"MOUNT_AXES\"";
+  state->track_rate = 1000;
+  ctrl_track_start(state);
+  const int turning = count(pump(clients[0], 2000), axes);
+  EXPECT_GE(turning, 7);
+  EXPECT_LE(turning, 11);
+  ctrl_telescope_stop(state);
+  pump(clients[0], 300);
+  EXPECT_EQ(count(pump(clients[0], 1000), axes), 0);
 
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
