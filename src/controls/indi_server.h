@@ -21,7 +21,7 @@ constexpr int kIndiIdleSeconds = 600;
 constexpr int kIndiStallSeconds = 60;
 // A client with more than this many bytes unread is dropped: every property
 // defined is some 7 KiB.
-constexpr gsize kIndiMostUnread = 256 * 1024;
+constexpr gsize kIndiMostUnread = gsize(256) * 1024;
 // Changes reach the clients at most this often, milliseconds.
 constexpr guint kIndiUpdateMs = 200;
 

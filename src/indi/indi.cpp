@@ -237,8 +237,7 @@ std::string timestamp(double utc) {
   std::tm tm{};
   gmtime_r(&t, &tm);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
-  return text;
+  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm) ? text : "";
 }
 
 const char *on(bool value) {

@@ -25,7 +25,7 @@
 constexpr const char *kIndiDevice = "Velmorant";
 // The most bytes a client may send of one message before it is complete: a
 // client that sends more is dropped.
-constexpr std::size_t kIndiLongestMessage = 64 * 1024;
+constexpr std::size_t kIndiLongestMessage = std::size_t(64) * 1024;
 // Guide pulses take 0 to this many milliseconds (the mount's own limit).
 constexpr double kIndiLongestPulse = 10000;
 
