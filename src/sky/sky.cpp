@@ -202,6 +202,23 @@ bool sky_apparent_place(const SkyStar &star, SkyTime t, double *ra, double *dec)
   return true;
 }
 
+bool sky_bright_places(SkyTime t, int count, double *ra, double *dec) {
+  double tt1, tt2, ut11, ut12;
+  if (!tt_and_ut1(t, &tt1, &tt2, &ut11, &ut12)) return false;
+  eraASTROM astrom;
+  double eo;
+  eraApci13(tt1, tt2, &astrom, &eo);
+  const SkyBrightStar *stars = sky_bright_stars();
+  for (int i = 0; i < count && i < sky_bright_star_count(); i++) {
+    double ri, di;
+    eraAtciq(stars[i].ra_hours * ERFA_DPI / 12.0, stars[i].dec_degrees * ERFA_DD2R, 0.0, 0.0, 0.0,
+             0.0, &astrom, &ri, &di);
+    ra[i] = eraAnp(ri - eo);
+    dec[i] = di;
+  }
+  return true;
+}
+
 bool sky_sun_place(SkyTime t, double *ra, double *dec) {
   double tt1, tt2, ut11, ut12;
   if (!tt_and_ut1(t, &tt1, &tt2, &ut11, &ut12)) return false;

@@ -7,6 +7,20 @@
 #include <cstdio>
 #include <string>
 
+// A star of the Yale Bright Star Catalogue (5th revised edition): its place
+// of J2000 without proper motion, as the catalogue's 9,096 stars to about
+// magnitude 6.5 are drawn around the mount.
+struct SkyBrightStar {
+  int bsc;            // the catalogue's number
+  float ra_hours;     // right ascension of J2000, hours in [0, 24)
+  float dec_degrees;  // declination of J2000, degrees in [-90, 90]
+  float magnitude;    // visual magnitude
+};
+
+// The catalogue, by number: sky_bright_star_count() entries.
+const SkyBrightStar *sky_bright_stars();
+int sky_bright_star_count();
+
 // An instant in UTC as a two-part quasi Julian Date (utc1 + utc2), the form
 // ERFA takes: a day that ends in a leap second is 86401 s long, so the leap
 // second itself (23:59:60) has a date of its own.
@@ -65,6 +79,14 @@ bool sky_local_sidereal_time(SkyTime t, double lon, double *last);
 // parallax (under 0.8 seconds of arc for every star of the table). False where
 // sky_gast is.
 bool sky_apparent_place(const SkyStar &star, SkyTime t, double *ra, double *dec);
+
+// The apparent places of date at t of the first count stars of the bright
+// star catalogue, as sky_apparent_place gives them (aberration, light
+// deflection, precession and nutation; the catalogue's places are of J2000
+// with no proper motion), into ra (radians in [0, 2*pi)) and dec (radians),
+// each count long. The Earth's place and the frame are computed once for
+// all. False, with nothing written, when t cannot be placed.
+bool sky_bright_places(SkyTime t, int count, double *ra, double *dec);
 
 // The Sun's apparent geocentric place of date at t, as sky_apparent_place
 // gives a star's: the Earth's heliocentric position from ERFA's ephemeris

@@ -5,7 +5,9 @@
 #include <erfa.h>
 #include <erfam.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <array>
 #include <random>
 
@@ -118,6 +120,42 @@ TEST(SkyApparentPlace, MatchesErfaForTableStarsNearThePoleAndFastMovers) {
   EXPECT_NEAR(dec, (49 + 21 / 60.0 + 7.45 / 3600) * ERFA_DD2R, 0.2 * kArcsec);
   EXPECT_GE(sky_star_count(), 41);
   EXPECT_EQ(sky_find_star("Nowhere"), nullptr);
+}
+
+TEST(SkyBrightStars, HoldTheWholeCatalogueAndTheirPlacesOfDateAreErfas) {
+  ASSERT_EQ(sky_bright_star_count(), 9096);
+  // Vega, Polaris and Sirius as the catalogue has them (J2000).
+  const struct {
+    int bsc;
+    double ra, dec, mag;
+  } known[] = {{7001, 18.6156, 38.7836, 0.03},
+               {424, 2.5302, 89.2642, 2.02},
+               {2491, 6.7525, -16.7161, -1.46}};
+  const SkyBrightStar *stars = sky_bright_stars();
+  for (const auto &k : known) {
+    const SkyBrightStar *star =
+        std::find_if(stars, stars + sky_bright_star_count(),
+                     [&](const SkyBrightStar &s) { return s.bsc == k.bsc; });
+    ASSERT_NE(star, stars + sky_bright_star_count()) << k.bsc;
+    EXPECT_NEAR(star->ra_hours, k.ra, 1e-4) << k.bsc;
+    EXPECT_NEAR(star->dec_degrees, k.dec, 1e-4) << k.bsc;
+    EXPECT_NEAR(star->magnitude, k.mag, 1e-3) << k.bsc;
+  }
+  // Every place of date, computed once for all, is what ERFA gives star by
+  // star; the last one checked is Vega, far from the first.
+  const Instant &c = kInstants[1];
+  double ut[2], tt[2];
+  ut_and_tt(c.y, c.mo, c.d, c.h, c.mi, c.s, ut, tt);
+  const int n = 7001;
+  std::vector<double> ra(n), dec(n);
+  ASSERT_TRUE(sky_bright_places(at(c.y, c.mo, c.d, c.h, c.mi, c.s), n, ra.data(), dec.data()));
+  for (int i : {0, 423, n - 1}) {
+    double ri, di, eo;
+    eraAtci13(double(stars[i].ra_hours) * 15 * ERFA_DD2R, double(stars[i].dec_degrees) * ERFA_DD2R,
+              0, 0, 0, 0, tt[0], tt[1], &ri, &di, &eo);
+    EXPECT_NEAR(turn_diff(ra[i], ri - eo) * std::cos(dec[i]), 0, 1e-3 * kArcsec) << i;
+    EXPECT_NEAR(dec[i], di, 1e-3 * kArcsec) << i;
+  }
 }
 
 TEST(SkyText, ReadsTheUsualFormsOfAnglesAndHourAnglesWrapIntoOneTurn) {
