@@ -225,6 +225,7 @@ MountEvent follow_piece(Mount *m, double dt) {
   const double r = tracking(*m) ? m->track_rate : 1.0;
   double ha = m->ha, dec = m->dec;
   if (tracking(*m) || m->making_up) ha += r * kMountSiderealRate * dt;
+  if (tracking(*m)) m->lapse += (r - 1) * dt;
   if (m->moving) {
     const double s = m->move_speed * dt;
     dec += ((m->moving & kMountNorth) ? s : 0) - ((m->moving & kMountSouth) ? s : 0);
@@ -255,6 +256,7 @@ MountEvent follow_piece(Mount *m, double dt) {
     // On the place, within what the limits allow in a step: the slew ends.
     m->making_up = false;
     m->activity = MountActivity::kTracking;
+    m->lapse = 0;
     event = MountEvent::kArrived;
   }
   const bool pulsing =
@@ -351,6 +353,10 @@ bool mount_on_path(const Mount &m) {
 
 bool mount_busy(const Mount &m) {
   return on_path(m) || tracking(m) || m.following;
+}
+
+double mount_sky_lapse(const Mount &m) {
+  return tracking(m) ? m.lapse : 0;
 }
 
 double mount_slew_left(const Mount &m) {
@@ -479,6 +485,7 @@ bool mount_track(Mount *m, double rate, double time) {
   if (tracking(*m)) {
     for (double &rate_of_axis : m->rates) rate_of_axis *= rate / m->track_rate;
   }
+  if (!tracking(*m)) m->lapse = 0;
   begin_follow(m);
   m->activity = MountActivity::kTracking;
   m->track_rate = rate;

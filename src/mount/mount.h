@@ -117,6 +117,7 @@ struct Mount {
   double target_ra = 0, target_dec = 0;  // a Go To's apparent place of date, degrees
   int lag_axis = -1;  // the axis that held the mount back at the last step, or -1
   double lag = 0;     // how far the pointing is behind the place, degrees
+  double lapse = 0;   // seconds of sky the time-lapse has run ahead while tracking
 };
 
 // What a step brought about, for the window to show.
@@ -149,6 +150,12 @@ bool mount_on_path(const Mount &m);
 // True while a step would change anything: a slew, tracking, a move, a pulse,
 // or axes still catching up their commanded place.
 bool mount_busy(const Mount &m);
+
+// How far the sky the mount tracks runs ahead of the clock, seconds: what
+// tracking faster than the sky's rate has gained since it began (a Go To's
+// arrival or Track). 0 while the mount does not track: the sky it then points
+// into is the clock's.
+double mount_sky_lapse(const Mount &m);
 
 // Seconds left of a slew or park at m.time; 0 where none runs.
 double mount_slew_left(const Mount &m);

@@ -204,6 +204,8 @@ TEST(Mount, TimeLapseTracksAThousandTimesFasterFallsBehindWhereAnAxisCannotAndSt
   mount_step(&m, kEvening + 1);
   EXPECT_NEAR(m.ha - ha0, 1000 * kMountSiderealRate, 1e-5);  // instants to 2e-7 s
   EXPECT_EQ(m.lag_axis, -1);
+  // The sky it tracks has run 999 s ahead of the clock.
+  EXPECT_NEAR(mount_sky_lapse(m), 999, 1e-3);  // the instants to 2e-7 s, a thousand times
   m.limits.speed[2] = 1e-5;
   for (double t = kEvening + 1; t < kEvening + 3; t += 0.033) mount_step(&m, t);
   EXPECT_EQ(m.lag_axis, 2);
@@ -218,6 +220,11 @@ TEST(Mount, TimeLapseTracksAThousandTimesFasterFallsBehindWhereAnAxisCannotAndSt
   }
   EXPECT_EQ(last, MountEvent::kSet);
   EXPECT_EQ(m.activity, MountActivity::kIdle);
+  // Not tracking, it points into the clock's sky; tracking again starts afresh.
+  EXPECT_EQ(mount_sky_lapse(m), 0);
+  ASSERT_TRUE(mount_track(&m, 10, kEvening + 60));
+  mount_step(&m, kEvening + 61);
+  EXPECT_NEAR(mount_sky_lapse(m), 9, 1e-3);
   EXPECT_NEAR(mount_altitude(m.axes), 1.0, 0.2);
   EXPECT_GE(mount_altitude(m.axes), 1.0 - 1e-9);
 }
