@@ -8,6 +8,8 @@ struct Lx200Server;
 struct IndiServer;
 struct Mount;
 struct SkyStar;
+struct GlSky;
+struct GlSkyFrame;
 
 // Allocated once by main and never freed. Every scale and drawing-area handler
 // receives it as its user data.
@@ -58,6 +60,12 @@ struct AppState {
   GtkWidget *chart_window;   // the Night Chart window while open, else nullptr
   const SkyStar *goto_star;  // the star of the last Go To, nullptr for a place or none
   IndiServer *indi;          // the INDI server while it listens, else nullptr
+  gint show_stars;           // 1 while View, Stars is checked
+  GlSky *sky;                // what the view keeps of the sky, once it has drawn it
+  guint stars_source;        // the once-a-second look at whether the sky has turned, else 0
+  // Fills in the sky's frame for the view, with its context current: set by
+  // the control panel, which owns the sky clock and the mount.
+  void (*prepare_sky)(AppState *state, GlSkyFrame *frame);
 };
 
 // Lowest telescope altitude, in degrees, that the scales will accept.

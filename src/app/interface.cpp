@@ -385,6 +385,9 @@ GtkWidget *create_main_window(void) {
   GtkWidget *view_rates = gtk_check_menu_item_new_with_mnemonic(_("_Axis Rates"));
   gtk_widget_show(view_rates);
   gtk_container_add(GTK_CONTAINER(menu_view_menu), view_rates);
+  GtkWidget *view_stars = gtk_check_menu_item_new_with_mnemonic(_("_Stars"));
+  gtk_widget_show(view_stars);
+  gtk_container_add(GTK_CONTAINER(menu_view_menu), view_stars);
 
   // Telescope: sending the mount to a star and the site it stands on.
   GtkWidget *menu_telescope = gtk_menu_item_new_with_mnemonic(_("_Telescope"));
@@ -539,6 +542,7 @@ GtkWidget *create_main_window(void) {
   }
   hookup_object(main_window, view_sky, "view_sky");
   hookup_object(main_window, view_rates, "view_rates");
+  hookup_object(main_window, view_stars, "view_stars");
   hookup_object(main_window, telescope_lx200, "telescope_lx200");
   hookup_object(main_window, telescope_indi, "telescope_indi");
   hookup_object(main_window, menu_telescope, "menu_telescope");

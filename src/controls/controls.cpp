@@ -11,6 +11,7 @@
 #include "controls/motion.h"
 #include "geometry/coord.h"
 #include "view/glscene.h"
+#include "view/glstars.h"
 #include "view/glsurface.h"
 
 namespace {
@@ -428,7 +429,7 @@ void ctrl_on_camera_coords_changed(AppState *state) {
 
     const double calt_deg = read_deg(state->calt_scale);
     const double caz = read_rad(state->caz_scale);
-    gl_load_camera(state->aspect, caz, deg_to_rad(calt_deg));
+    gl_load_camera(state->aspect, caz, deg_to_rad(calt_deg), state->show_stars ? kGlSkyFar : 100.0);
     // The light shines from the camera's side, somewhat below it.
     gl_aim_light(caz, deg_to_rad(calt_deg - kLightLoweringDeg));
   }

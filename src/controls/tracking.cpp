@@ -4,6 +4,7 @@
 
 #include "app/support.h"
 #include "controls/motion.h"
+#include "controls/stars.h"
 #include "controls/telescope.h"
 #include "view/glsurface.h"
 
@@ -45,6 +46,7 @@ void ctrl_init_view_menu(AppState *state) {
   connect_item(state, "view_pointing", G_CALLBACK(on_pointing_toggled));
   connect_item(state, "view_track", G_CALLBACK(on_track_toggled));
   connect_item(state, "view_rates", G_CALLBACK(on_rates_toggled));
+  ctrl_init_stars(state);
 }
 
 bool ctrl_track_start(AppState *state) {

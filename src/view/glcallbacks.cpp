@@ -9,6 +9,7 @@
 #include "model/model.h"
 #include "view/glguides.h"
 #include "view/glscene.h"
+#include "view/glstars.h"
 #include "view/glsurface.h"
 
 namespace {
@@ -142,7 +143,8 @@ gboolean gl_configure_event(GtkWidget *widget, GdkEventConfigure * /*event*/, Ap
   // screen has several to each of the allocation's.
   const gint scale = gl_surface_scale_factor(widget);
   glViewport(0, 0, state->width * scale, state->height * scale);
-  gl_load_camera(state->aspect, scale_radians(state->caz_scale), scale_radians(state->calt_scale));
+  gl_load_camera(state->aspect, scale_radians(state->caz_scale), scale_radians(state->calt_scale),
+                 state->show_stars ? kGlSkyFar : 100.0);
   return TRUE;
 }
 
@@ -154,10 +156,17 @@ gboolean gl_expose_event(GtkWidget *widget, GdkEventExpose * /*event*/, AppState
   const auto a2 = float(gtk_range_get_value(GTK_RANGE(state->a2_scale)));
   const auto a1 = float(gtk_range_get_value(GTK_RANGE(state->a1_scale)));
   gl_begin_frame();
+  const bool sky = state->show_stars && state->prepare_sky;
+  if (sky) {
+    // The sky first, at infinity, so that the mount is drawn over it.
+    GlSkyFrame frame{};
+    state->prepare_sky(state, &frame);
+    gl_draw_sky(state->sky, frame);
+  }
   if (state->model) {
     model_draw(state->model, a1, a2, a3);
     gl_draw_guides(state->guide_lists, state->show_compass, state->show_pointing,
-                   gtk_range_get_value(GTK_RANGE(state->lat_scale)));
+                   gtk_range_get_value(GTK_RANGE(state->lat_scale)), sky);
   } else {
     static bool warned = false;
     if (!warned) {

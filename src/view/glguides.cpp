@@ -5,6 +5,7 @@
 #include "geometry/coord.h"
 #include "model/model.h"
 #include "view/globject.h"
+#include "view/glstars.h"
 
 namespace {
 
@@ -132,9 +133,18 @@ GLuint gl_guides_init(const GlGuideSizes &sizes) {
   return first;
 }
 
-void gl_draw_guides(GLuint lists, bool compass, bool pointing, double latitude) {
+void gl_draw_guides(GLuint lists, bool compass, bool pointing, double latitude, bool to_sky) {
   if (lists == 0 || !(compass || pointing)) return;
   if (pointing) glCallList(lists + 1);
+  if (pointing && to_sky) {
+    // From the tube's frame's origin, over the line drawn already, out along
+    // the tube's axis: at that distance its end is the star's direction.
+    UnlitLines lines(kPointingLineWidth);
+    glColor3fv(kGlPointingColor);
+    GlobPrimitiveScope line(GL_LINES);
+    glVertex3f(0, 0, 0);
+    glVertex3f(0, 0, -kGlSkyReach);
+  }
   glLoadIdentity();
   if (compass) glCallList(lists);
   if (pointing) {

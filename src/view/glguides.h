@@ -49,5 +49,8 @@ GLuint gl_guides_init(const GlGuideSizes &sizes);
 // identity, the compass and the polar axis toward the celestial pole at
 // altitude |latitude| (degrees), north for a latitude >= 0, south below 0.
 // Leaves the modelview at the identity when it drew anything and every other
-// GL state as it found it. lists 0 draws nothing.
-void gl_draw_guides(GLuint lists, bool compass, bool pointing, double latitude);
+// GL state as it found it. lists 0 draws nothing. With to_sky the pointing
+// line runs on to kGlSkyReach (glstars.h), which the projection's far plane
+// must then reach: it ends on the star the tube points at.
+void gl_draw_guides(GLuint lists, bool compass, bool pointing, double latitude,
+                    bool to_sky = false);

@@ -52,12 +52,12 @@ void gl_set_up_state(void) {
   glEnable(GL_COLOR_MATERIAL);
 }
 
-void gl_load_camera(double aspect, double azimuth, double altitude) {
+void gl_load_camera(double aspect, double azimuth, double altitude, double far) {
   double x, y, z;
   coord_camera_altaz_to_xyz(&x, &y, &z, azimuth, altitude);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, aspect, 0.1, 100.0);
+  gluPerspective(45.0, aspect, 0.1, far);
   gluLookAt(x, y, z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
   glMatrixMode(GL_MODELVIEW);
 }

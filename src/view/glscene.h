@@ -14,15 +14,15 @@
 // the light's position is a world direction.
 void gl_set_up_state(void);
 
-// Loads the perspective projection (45 degrees vertically, near 0.1, far 100,
-// the given width / height aspect) and the camera on the sphere of radius 23,
+// Loads the perspective projection (45 degrees vertically, near 0.1, far
+// `far`, 100 but while the sky is shown, the given width / height aspect) and the camera on the sphere of radius 23,
 // looking at the mount from the given azimuth and altitude (radians) with +y
 // up, and leaves the matrix mode at GL_MODELVIEW. The viewing transform sits on
 // the projection matrix, so that the modelview carries only the model's own
 // rotations and a light position given under the identity is a world
 // direction. Looking straight down or up (altitude +-pi/2) the up vector is
 // parallel to the line of sight and GLU's view matrix degenerates.
-void gl_load_camera(double aspect, double azimuth, double altitude);
+void gl_load_camera(double aspect, double azimuth, double altitude, double far = 100.0);
 
 // Turns light 0 to shine from the given azimuth (radians, from north through
 // east) and elevation (radians above the horizon), as a directional light in

@@ -12,6 +12,7 @@
 #include "model/model.h"
 #include "support/gtk_test_util.h"
 #include "view/glcallbacks.h"
+#include "view/glstars.h"
 
 // A new AppState with the main window built as main builds it (scales set up,
 // the view packed, the window sized for the screen), shown and drawn once.
@@ -36,5 +37,6 @@ inline void close_app_window(AppState *state) {
   process_events();
   delete state->model;
   delete state->mount;
+  delete state->sky;
   g_free(state);
 }
