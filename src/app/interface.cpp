@@ -290,6 +290,12 @@ const char *const kHelpParagraphs[kHelpParagraphCount] = {
        "second, and Park (:hP) parks it. "
        "Listening on an address other than the computer's own needs that address given "
        "on the command line: anyone who can reach it can move the mount."),
+    N_("View, Stars shows the sky around the mount: the nine thousand stars of the Yale "
+       "Bright Star Catalogue at their places of date, turning with the sidereal time at the "
+       "Latitude slider's latitude, a dark ground below the horizon with a faint band up to "
+       "the 1 degree limit, the Go To list's stars named and the Go To target ringed; with "
+       "Pointing Line on, the line runs out to the star the tube points at. At x1,000 the "
+       "sky runs as fast as the mount tracks and wheels about the celestial pole."),
     N_("INDI clients can drive the mount as a device of their own: choose Telescope, "
        "Accept INDI Connections (or start the program with --indi, --indi=PORT or "
        "--indi=ADDRESS:PORT), and velmorant is an INDI server on 127.0.0.1, port 7624, "

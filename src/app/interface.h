@@ -46,7 +46,7 @@ GtkWidget *create_site_dialog(void);
 
 // The help text as written, one paragraph to an element (one message each for
 // translators): the title, then eleven paragraphs.
-constexpr int kHelpParagraphCount = 13;
+constexpr int kHelpParagraphCount = 14;
 extern const char *const kHelpParagraphs[kHelpParagraphCount];
 
 // The text that the help dialog shows: the paragraphs in the user's language,

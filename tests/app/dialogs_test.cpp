@@ -108,7 +108,7 @@ TEST(HelpDialog, IsA426By550ReadOnlyWrappedTextWithoutCursor) {
   EXPECT_TRUE(windows_titled("Velmorant Simulator Help").empty());
 }
 
-TEST(HelpDialog, TextIsATitleAndTwelveParagraphsEndingInANewline) {
+TEST(HelpDialog, TextIsATitleAndThirteenParagraphsEndingInANewline) {
   const std::string text = help_text();
   ASSERT_EQ(text.rfind("Velmorant Simulator Help\n\n", 0), 0u);
   ASSERT_EQ(text.back(), '\n');
@@ -116,7 +116,7 @@ TEST(HelpDialog, TextIsATitleAndTwelveParagraphsEndingInANewline) {
   for (size_t at = text.find("\n\n"); at != std::string::npos; at = text.find("\n\n", at + 2)) {
     blank_lines++;
   }
-  EXPECT_EQ(blank_lines, 12u);  // one after the title, then one between each paragraph
+  EXPECT_EQ(blank_lines, 13u);  // one after the title, then one between each paragraph
   EXPECT_EQ(text.find("\n\n\n"), std::string::npos);
 }
 
