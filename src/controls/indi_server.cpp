@@ -156,21 +156,30 @@ std::string apply(AppState *state, IndiClient *client, const IndiAction &action)
   return ok ? "" : refusal(state, otherwise);
 }
 
-// Applies the actions and tells every subscribed client how each went.
-void apply_all(IndiServer *server, IndiClient *client, const std::vector<IndiAction> &actions) {
+void start_updates(IndiServer *server);
+
+// Applies the actions that tcp's client (or, null, the device itself) asked
+// for and tells every subscribed client how each went. A client dropped by a
+// broadcast meanwhile is asked for again at each action.
+void apply_all(IndiServer *server, TcpClient *tcp, const std::vector<IndiAction> &actions) {
   for (const IndiAction &action : actions) {
+    IndiClient *client = tcp ? client_of(tcp) : nullptr;
     const std::string why = apply(server->state, client, action);
     broadcast(server, indi_answer(&server->device, mount_of(server->state), action, why.c_str()));
   }
+  // A SLEW's end and a turn of the field are the device's own to watch.
+  if (server->device.stop_on_arrival || server->device.rotating) start_updates(server);
 }
 
+// The update timer: runs while a client is subscribed or the device watches
+// a slew of its own.
 gboolean update_tick(gpointer data) {
   auto *server = static_cast<IndiServer *>(data);
   bool anyone = false;
   for (TcpClient *tcp : ctrl_tcp_clients(server->tcp)) {
     anyone = anyone || (client_of(tcp) && client_of(tcp)->session.subscribed);
   }
-  if (!anyone) {
+  if (!anyone && !server->device.stop_on_arrival && !server->device.rotating) {
     server->timer = 0;
     return G_SOURCE_REMOVE;
   }
@@ -178,6 +187,10 @@ gboolean update_tick(gpointer data) {
   broadcast(server, r.to_all);
   apply_all(server, nullptr, r.actions);
   return G_SOURCE_CONTINUE;
+}
+
+void start_updates(IndiServer *server) {
+  if (!server->timer) server->timer = g_timeout_add(kIndiUpdateMs, update_tick, server);
 }
 
 void on_received(TcpClient *tcp, const char *bytes, gsize n, void *data) {
@@ -191,11 +204,11 @@ void on_received(TcpClient *tcp, const char *bytes, gsize n, void *data) {
     ctrl_tcp_send(tcp, r.to_client);
     broadcast(server, r.to_all);
     if (!client_of(tcp)) return;  // it left its replies unread too long
-    apply_all(server, client, r.actions);
+    apply_all(server, tcp, r.actions);
     if (!client_of(tcp)) return;
     if (client->session.subscribed) {
       ctrl_tcp_set_patient(tcp, true);
-      if (!server->timer) server->timer = g_timeout_add(kIndiUpdateMs, update_tick, server);
+      start_updates(server);
     }
   }
   if (drop) ctrl_tcp_drop(tcp);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -235,9 +236,11 @@ std::string number(double value, const char *format) {
 std::string timestamp(double utc) {
   const std::time_t t = std::time_t(std::isfinite(utc) ? std::floor(utc) : 0);
   std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[32];
-  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm) ? text : "";
+  if (!gmtime_r(&t, &tm)) return "";
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", tm.tm_year + 1900,
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return text;
 }
 
 const char *on(bool value) {
@@ -281,7 +284,9 @@ std::vector<std::string> values_of(const IndiDevice &d, const IndiMount &m, int 
       return {on(mode == 0), on(mode == 1), on(mode == 2), on(mode == 3)};
     }
     case kPark: {
-      const bool parked = m.activity == MountActivity::kParked;
+      // Parking shows PARK on, Busy: clients tell parking from unparking so.
+      const bool parked =
+          m.activity == MountActivity::kParked || m.activity == MountActivity::kParking;
       return {on(parked), on(!parked)};
     }
     case kMotionNs:
@@ -318,7 +323,9 @@ IndiState derived_state(const IndiDevice &d, const IndiMount &m, int i) {
       return IndiState::kIdle;
     case kEquatorial:
     case kHorizontal:
-      return slewing ? IndiState::kBusy : IndiState::kOk;
+      // Busy slewing or parking, Ok tracking, Idle at rest or parked, as
+      // clients read a telescope's coordinates.
+      return slewing ? IndiState::kBusy : tracking(m) ? IndiState::kOk : IndiState::kIdle;
     case kTrackState:
       return tracking(m) ? IndiState::kBusy : IndiState::kIdle;
     case kPark:
@@ -460,11 +467,9 @@ bool numbers(const IndiMessage &message, int i, std::vector<double> *values, std
     if (!text) continue;
     double v;
     if (!indi_parse_number(text->c_str(), &v) || v < e.min || v > e.max) {
-      // The text quoted back is cut on a character's boundary: it came as UTF-8.
-      gchar *quoted = g_utf8_substring(text->c_str(), 0, 40);
+      // The client's text is not quoted back: it may hold what XML cannot.
       *why = std::string(e.name) + " takes a number from " + number(e.min, "%g") + " to " +
-             number(e.max, "%g") + ", not \"" + quoted + "\"";
-      g_free(quoted);
+             number(e.max, "%g");
       return false;
     }
     (*values)[k] = v;
@@ -626,8 +631,16 @@ void handle_text(IndiDevice *d, const IndiMount &m, const IndiMessage &msg, int 
   GTimeZone *zone = g_time_zone_new_utc();
   GDateTime *when = g_date_time_new_from_iso8601(utc->c_str(), zone);
   g_time_zone_unref(zone);
+  if (when &&
+      (g_date_time_get_year(when) < kIndiFirstYear || g_date_time_get_year(when) > kIndiLastYear)) {
+    g_date_time_unref(when);
+    when = nullptr;
+  }
   if (!when) {
-    reply->to_all += refuse(d, m, i, "UTC takes a date and time as 2026-12-10T21:30:00");
+    reply->to_all +=
+        refuse(d, m, i,
+               "UTC takes a date and time from " + std::to_string(kIndiFirstYear) + " to " +
+                   std::to_string(kIndiLastYear) + ", as 2026-12-10T21:30:00");
     return;
   }
   const double seconds =
@@ -754,11 +767,12 @@ std::vector<IndiMessage> indi_parse(IndiSession *session, const char *bytes, std
     at += piece;
     session->unfinished = session->complete.size() > before ? 0 : session->unfinished + piece;
     if (!ok) {
+      // The next piece starts after a '>', where a message may begin.
       g_error_free(error);
       session->malformed++;
       session->unfinished = 0;
       begin(session);
-      break;
+      continue;
     }
     if (session->unfinished > kIndiLongestMessage) {
       *drop = true;

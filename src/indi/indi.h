@@ -26,6 +26,9 @@ constexpr const char *kIndiDevice = "Velmorant";
 // The most bytes a client may send of one message before it is complete: a
 // client that sends more is dropped.
 constexpr std::size_t kIndiLongestMessage = std::size_t(64) * 1024;
+// TIME_UTC takes the years of the sky's models, these included.
+constexpr int kIndiFirstYear = 1900;
+constexpr int kIndiLastYear = 2199;
 // Guide pulses take 0 to this many milliseconds (the mount's own limit).
 constexpr double kIndiLongestPulse = 10000;
 
@@ -119,10 +122,9 @@ struct IndiSession {
 
 // Reads bytes of a client's stream and returns the messages they complete, in
 // order. Bytes that are not well-formed XML (binary bytes, unknown entities,
-// unclosed or stray tags) end the parse: the rest of these bytes is ignored
-// and reading resumes with the next ones, so the stream finds its footing at
-// a later message. *drop is set where kIndiLongestMessage bytes arrive
-// without a message ending: the client must be closed.
+// unclosed or stray tags) end the parse: the bytes up to the next '>' are
+// ignored and reading resumes after it, where a message may begin. *drop is set where
+// kIndiLongestMessage bytes arrive without a message ending: the client must be closed.
 std::vector<IndiMessage> indi_parse(IndiSession *session, const char *bytes, std::size_t n,
                                     bool *drop);
 
