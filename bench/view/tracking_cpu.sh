@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# CPU that tracking at the sky's own rate costs: each build's program in its
-# default window is sent to a star over LX200 (which ends in x1 tracking),
+# CPU that tracking at the sky's own rate costs, without and with View, Stars:
+# each build's program in its default window is sent to a star over LX200
+# (which ends in x1 tracking),
 # then for SECONDS of tracking the program's and the X server's CPU seconds
 # per second of wall time are read from /proc. Each build runs on an Xvfb of
 # its own, started here.
@@ -23,11 +24,14 @@ ask() {
 } 2>/dev/null
 
 run() {
-  local build=$1 name=$2 display=:$((50 + RANDOM % 400))
+  local build=$1 name=$2 stars=${3:-} display=:$((50 + RANDOM % 400))
   Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   local xpid=$!
   sleep 1
-  DISPLAY=$display GDK_BACKEND=x11 "$build/src/app/velmorant" --lx200="$port" >/dev/null 2>/tmp/vdebug.log &
+  # With stars, the tests' probe module turns on View, Stars once the window is up.
+  local probe=()
+  [[ -n $stars ]] && probe=(GTK_MODULES="$PWD/$build/tests/app/libmenu_bar_probe.so" VELMORANT_PROBE=stars)
+  env "${probe[@]}" DISPLAY=$display GDK_BACKEND=x11 "$build/src/app/velmorant" --lx200="$port" >/dev/null 2>/tmp/vdebug.log &
   local pid=$!
   local lst=""
   for _ in $(seq 50); do
@@ -52,4 +56,5 @@ echo "x1 tracking after a Go To, $seconds s, default window: CPU seconds per sec
 echo "| build | program | X server | together |"
 echo "|---|---|---|---|"
 run "$gtk2" "GTK+ 2"
-[[ -x $gtk3/src/app/velmorant ]] && run "$gtk3" "GTK 3"
+run "$gtk2" "GTK+ 2, View, Stars" stars
+[[ -x $gtk3/src/app/velmorant ]] && run "$gtk3" "GTK 3" && run "$gtk3" "GTK 3, View, Stars" stars

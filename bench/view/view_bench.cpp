@@ -2,7 +2,8 @@
 // under Xvfb).
 //
 // On both toolkits: CPU per presented frame, of the program and of the X
-// server, for a scale change and for a tracking step, with the view at
+// server, for a scale change, for the view alone without and with View, Stars,
+// and for a tracking step, with the view at
 // 640 x 480 and at 1920 x 1080 (bench/view/compare.sh runs both builds and
 // tabulates them). The X server's share is read from /proc when
 // VELMORANT_BENCH_X_PID names its process.
@@ -106,6 +107,7 @@ AppState *start_velmorant(int *argc, char ***argv) {
   gtk_container_set_reallocate_redraws(GTK_CONTAINER(state->main_window), TRUE);
   ctrl_init_scales(state);
   gl_init_gtkglext(state);
+  ctrl_init_view_menu(state);  // View, Stars among its items
   ctrl_motion_init(state, mount_default_limits());
   gtk_widget_show(state->main_window);
   return state;
@@ -232,11 +234,23 @@ void report_frame_cpu_at_sizes(AppState *state) {
     // sliders' share.
     report_frame_cpu(state, "view-only", size[2],
                      [&](int) { gl_surface_queue_redraw(state->drawing_area); });
+    // The same with View, Stars on: the sky's share of a frame.
+    GtkCheckMenuItem *stars =
+        GTK_CHECK_MENU_ITEM(g_object_get_data(G_OBJECT(state->main_window), "view_stars"));
+    gtk_check_menu_item_set_active(stars, TRUE);
+    report_frame_cpu(state, "view-only-stars", size[2],
+                     [&](int) { gl_surface_queue_redraw(state->drawing_area); });
+    gtk_check_menu_item_set_active(stars, FALSE);
     // One step of tracking at x1000 shown, as the motion timer makes it 30
     // times a second.
     gtk_range_set_value(GTK_RANGE(state->dec_scale), 60);  // circumpolar at latitude 45
     mount_track(state->mount, 1000, ctrl_motion_now(state));
-    report_frame_cpu(state, "track", size[2], [&](int) { ctrl_motion_step(state, true); });
+    // A step moves the axes less than the pixel's worth after which the
+    // motion timer redraws: the frame is asked for, as every few steps.
+    report_frame_cpu(state, "track", size[2], [&](int) {
+      ctrl_motion_step(state, true);
+      gl_surface_queue_redraw(state->drawing_area);
+    });
     mount_stop(state->mount, ctrl_motion_now(state));
     gtk_range_set_value(GTK_RANGE(state->ha_scale), 0);
     gtk_range_set_value(GTK_RANGE(state->dec_scale), 0);

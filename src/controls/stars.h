@@ -10,8 +10,9 @@
 #include "app/app_state.h"
 
 // How far the sky must turn before the view is drawn again while nothing
-// else moves, degrees: about a pixel at the start-up size.
-constexpr double kStarsRedrawDegrees = 0.05;
+// else moves, degrees: about a pixel at the start-up size (480 pixels for 45
+// degrees).
+constexpr double kStarsRedrawDegrees = 0.1;
 
 // Connects View, Stars and gives the view its sky (state->prepare_sky).
 void ctrl_init_stars(AppState *state);

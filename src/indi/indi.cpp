@@ -238,9 +238,9 @@ std::string timestamp(double utc) {
   std::tm tm{};
   if (!gmtime_r(&t, &tm)) return "";
   char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-  return text;
+  const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", tm.tm_year + 1900,
+                              tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return n > 0 && size_t(n) < sizeof text ? text : "";
 }
 
 const char *on(bool value) {

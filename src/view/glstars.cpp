@@ -86,15 +86,25 @@ bool project(const double v[3], const GLdouble model[16], const GLdouble proj[16
          *y >= viewport[1] && *y < viewport[1] + viewport[3];
 }
 
-void draw_ground() {
-  glColor3fv(kGlGroundColor);
-  {
-    GlobPrimitiveScope fan(GL_TRIANGLE_FAN);
-    glVertex3d(0, -kRadius, 0);
-    for (int k = 0; k <= kHorizonSides; k++) {
-      const double a = 2 * kCoordPi * k / kHorizonSides;
-      glVertex3d(kRadius * std::cos(a), 0, kRadius * std::sin(a));
-    }
+// The ground: everything below the horizon. The camera never rolls, so the
+// horizon at infinity is one row of the window; below it the window is
+// cleared to the ground's colour, which costs no more than the frame's own
+// clear. Then the altitude limit's band over it.
+void draw_ground(double cx, double cy, double cz, const GLdouble model[16], const GLdouble proj[16],
+                 const GLint viewport[4]) {
+  const double level = std::hypot(cx, cz);
+  // Looking straight down from above, all is ground; straight up, none.
+  double x = 0, y = cy > 0 ? viewport[1] + viewport[3] : viewport[1], z = 0;
+  if (level > 1e-9) {
+    gluProject(-cx / level * kRadius, 0, -cz / level * kRadius, model, proj, viewport, &x, &y, &z);
+  }
+  const int rows = int(std::lround(std::clamp(y - viewport[1], 0.0, double(viewport[3]))));
+  if (rows > 0) {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(viewport[0], viewport[1], viewport[2], rows);
+    glClearColor(kGlGroundColor[0], kGlGroundColor[1], kGlGroundColor[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
   }
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -184,7 +194,7 @@ void gl_sky_compile(GlSky *sky, const double *ra, const double *dec, const float
 
 void gl_draw_sky(GlSky *sky, const GlSkyFrame &f) {
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT | GL_POINT_BIT | GL_LINE_BIT |
-               GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT);
+               GL_COLOR_BUFFER_BIT | GL_TEXTURE_BIT | GL_SCISSOR_BIT);
   glDisable(GL_LIGHTING);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_DEPTH_TEST);
@@ -221,7 +231,7 @@ void gl_draw_sky(GlSky *sky, const GlSkyFrame &f) {
       glCallList(sky->lists + GLuint(k));
     }
   }
-  draw_ground();
+  draw_ground(cx, cy, cz, model, proj, viewport);
 
   // Names and the ring in window pixels.
   glMatrixMode(GL_PROJECTION);
