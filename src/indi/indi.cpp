@@ -415,7 +415,7 @@ std::string tell(IndiDevice *d, const IndiMount &m, int i, const char *message =
   const IndiState state = state_of(*d, m, i);
   const std::vector<std::string> values = values_of(*d, m, i);
   std::string key = indi_state_name(state);
-  for (const std::string &v : values) key += ";" + v;
+  for (const std::string &v : values) key.append(";").append(v);
   d->sent[table()[size_t(i)].name] = key;
   return set_of(m, i, state, values, message);
 }
@@ -639,8 +639,8 @@ void handle_text(IndiDevice *d, const IndiMount &m, const IndiMessage &msg, int 
   if (!when) {
     reply->to_all +=
         refuse(d, m, i,
-               "UTC takes a date and time from " + std::to_string(kIndiFirstYear) + " to " +
-                   std::to_string(kIndiLastYear) + ", as 2026-12-10T21:30:00");
+               std::string("UTC takes a date and time from ") + std::to_string(kIndiFirstYear) +
+                   " to " + std::to_string(kIndiLastYear) + ", as 2026-12-10T21:30:00");
     return;
   }
   const double seconds =
@@ -854,7 +854,7 @@ IndiReply indi_poll(IndiDevice *device, const IndiMount &mount) {
     if (derived_state(*device, mount, i) == IndiState::kBusy) device->alerts.erase(name);
     const IndiState state = state_of(*device, mount, i);
     std::string key = indi_state_name(state);
-    for (const std::string &v : values_of(*device, mount, i)) key += ";" + v;
+    for (const std::string &v : values_of(*device, mount, i)) key.append(";").append(v);
     const auto told = device->sent.find(name);
     if (told != device->sent.end() && told->second == key) continue;
     reply.to_all += tell(device, mount, i);
