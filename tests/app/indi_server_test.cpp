@@ -78,10 +78,10 @@ double number(guint16 port, const std::string &element) {
   return std::atof(client(port, {"indi_getprop", "-1", "-t", "5", "Velmorant." + element}).c_str());
 }
 
-void set(guint16 port, const std::string &spec) {
+void set(guint16 port, const std::string &assignment) {
   bool ok = false;
-  client(port, {"indi_setprop", "Velmorant." + spec}, &ok);
-  EXPECT_TRUE(ok) << spec;
+  client(port, {"indi_setprop", "Velmorant." + assignment}, &ok);
+  EXPECT_TRUE(ok) << assignment;
 }
 
 // Waits (at most seconds) until the expression of INDI operands holds.
